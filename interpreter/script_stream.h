@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <istream>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +49,9 @@ public:
     std::int64_t tellg();
     ScriptStream& seekg(std::int64_t position);
 
+    // The logical read position, without the side effects of tellg (for message locations).
+    std::int64_t position() const;
+
     State rdstate() const { return state_; }
     void clear(State state = goodbit) { state_ = state; }
     void setstate(State state) { state_ |= state; }
@@ -61,7 +66,9 @@ public:
 
 private:
     ScriptStream(std::size_t bufferSize);
-    // ... implementation details chosen by the implementer ...
+    // Temporary: wraps a standard stream until the buffered reader lands.
+    std::unique_ptr<std::istream> in_;
+    void sync();
 
     State state_ = goodbit;
     std::uint64_t bytesRead_ = 0;

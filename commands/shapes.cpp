@@ -1,0 +1,36 @@
+// Solid shapes: the nine freeglut solids, unit-sized at the origin. Curved ones are subdivided by
+// the panel's tessellation at the moment they run. freeglut draws them through client arrays that
+// it switches off afterwards, so each call keeps the script's own array state.
+#include <GL/freeglut.h>
+
+#include "commands/client_arrays.h"
+#include "interpreter/command_table.h"
+#include "viewer/view_settings.h"
+
+namespace {
+template <void (*draw)()>
+bool shape(ScriptStream&) {
+    KeepClientArrays keep;
+    draw();
+    return true;
+}
+
+void box() { glutSolidCube(1.0); }
+void sphere() { glutSolidSphere(1.0, viewSettings.tessellation, viewSettings.tessellation); }
+void cone() { glutSolidCone(1.0, 1.0, viewSettings.tessellation, viewSettings.tessellation); }
+void torus() { glutSolidTorus(0.5, 1.0, viewSettings.tessellation, viewSettings.tessellation); }
+void teapot() { glutSolidTeapot(1.0); }
+
+const CommandRow rows[] = {
+    {"Box", shape<box>},
+    {"Sphere", shape<sphere>},
+    {"Cone", shape<cone>},
+    {"Torus", shape<torus>},
+    {"Tetrahedron", shape<glutSolidTetrahedron>},
+    {"Dodecahedron", shape<glutSolidDodecahedron>},
+    {"Icosahedron", shape<glutSolidIcosahedron>},
+    {"Octahedron", shape<glutSolidOctahedron>},
+    {"Teapot", shape<teapot>},
+};
+}
+std::span<const CommandRow> shapeCommands() { return rows; }

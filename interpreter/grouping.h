@@ -1,0 +1,15 @@
+// Groups and modelling transforms: "{", "}", Rotate, Translate, Scale and their Incremental forms.
+#pragma once
+
+// Groups opened and not yet closed in the current run; negative after an unmatched "}".
+extern int braceDepth;
+
+// The saw-tooth phase of the Incremental commands at the current scene clock.
+float incrementalPhase(float period);
+
+// Called by the runner around each run: a run starts and ends at the same stack depths,
+// whatever the script's groups and display lists did to them.
+void beginGroups();
+void endGroups();
+// glPopAttrib, after handing over any pending material values so that they are restored too.
+void popAttributes();

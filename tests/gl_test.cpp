@@ -1,0 +1,68 @@
+// Sets up the offscreen context once and resets every piece of interpreter and view state
+// before each test.
+#include "tests/gl_test.h"
+
+#include <GL/gl.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "interpreter/command_table.h"
+#include "interpreter/grouping.h"
+#include "interpreter/message_log.h"
+#include "interpreter/runner.h"
+#include "tools/offscreen.h"
+#include "viewer/file_selection.h"
+#include "viewer/frame.h"
+#include "viewer/trackball.h"
+#include "viewer/view_settings.h"
+
+void GlTest::SetUp() {
+    viewSettings = ViewSettings{};
+    std::string error;
+    ASSERT_TRUE(openOffscreen(size, size, error)) << error;
+    fillCommandTable();
+    resetRunner();
+    resetLog();
+    setMessageOffset(-1);
+    resetTrackball(30);
+    trackball.lastX = trackball.lastY = 0;
+    setSceneClock(0);
+    char scratch[] = "/tmp/corvane-test-XXXXXX";
+    ASSERT_NE(mkdtemp(scratch), nullptr);
+    directory = scratch;
+    scriptFileName.clear();
+}
+
+void GlTest::TearDown() {
+    std::error_code ignored;
+    std::filesystem::remove_all(directory, ignored);
+}
+
+std::string GlTest::writeScript(const std::string& text, const std::string& name) {
+    std::string path = directory + "/" + name;
+    std::ofstream(path, std::ios::binary) << text;
+    scriptFileName = path;
+    return path;
+}
+
+bool GlTest::run(const std::string& text, int frames) {
+    writeScript(text);
+    bool ran = true;
+    for (int i = 0; i < frames; ++i) ran = frame();
+    return ran;
+}
+
+bool GlTest::frame() { return drawFrame(); }
+
+std::array<int, 3> GlTest::pixel(int x, int y) {
+    unsigned char rgb[3] = {0, 0, 0};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+    return {rgb[0], rgb[1], rgb[2]};
+}
+
+bool GlTest::drawnAt(int x, int y) { return pixel(x, y) != std::array<int, 3>{0, 0, 51}; }
+
+std::string logOf() { return logText(); }

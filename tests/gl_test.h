@@ -1,0 +1,34 @@
+// The GL test fixture: one hidden offscreen context per test process (Mesa under Xvfb), and a
+// fresh interpreter and view state for every test, so tests never depend on their order.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+
+class GlTest : public ::testing::Test {
+protected:
+    static constexpr int size = 128;   // the drawing area is size x size pixels
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // Writes a script file in this test's scratch directory and names it as the script to run.
+    std::string writeScript(const std::string& text, const std::string& name = "scene.txt");
+    // Writes the script and runs that many frames; returns the last frame's result.
+    bool run(const std::string& text, int frames = 1);
+    // One more frame of the current script.
+    bool frame();
+
+    // The colour at (x, y) of the drawing area, y counted from the bottom as in GL.
+    std::array<int, 3> pixel(int x, int y);
+    std::array<int, 3> centre() { return pixel(size / 2, size / 2); }
+    // Whether anything but the background was drawn at (x, y).
+    bool drawnAt(int x, int y);
+
+    std::string directory;   // this test's scratch directory
+};
+
+// The interpreter's state as one line per message, for exact comparisons.
+std::string logOf();

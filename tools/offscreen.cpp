@@ -1,0 +1,100 @@
+// Hidden GLUT window plus framebuffer object. GLUT can be initialised only once per process, so
+// the window and its context are made at the first call and kept; later calls only resize.
+#include "tools/offscreen.h"
+
+#include <GL/freeglut.h>
+#include <GL/glext.h>
+#include <X11/Xlib.h>
+
+#include <algorithm>
+
+#include "viewer/frame.h"
+#include "viewer/view_settings.h"
+
+namespace {
+bool contextMade = false;
+GLuint framebuffer = 0, colorBuffer = 0, depthBuffer = 0;
+int width = 0, height = 0;   // of the framebuffer
+
+void makeContext() {
+    int argc = 1;
+    char name[] = "corvane";
+    char* argv[] = {name, nullptr};
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(64, 64);
+    glutInit(&argc, argv);
+    glutCreateWindow("Corvane");
+    glutDisplayFunc([] {});   // everything is drawn into the framebuffer object
+    glutHideWindow();
+    glutMainLoopEvent();
+    contextMade = true;
+}
+
+bool makeFramebuffer(int w, int h, std::string& error) {
+    if (framebuffer == 0) {
+        glGenFramebuffers(1, &framebuffer);
+        glGenRenderbuffers(1, &colorBuffer);
+        glGenRenderbuffers(1, &depthBuffer);
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glBindRenderbuffer(GL_RENDERBUFFER, colorBuffer);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffer);
+    glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, w, h);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        error = "cannot make an offscreen framebuffer of " + std::to_string(w) + "x" +
+                std::to_string(h);
+        return false;
+    }
+    glDrawBuffer(GL_COLOR_ATTACHMENT0);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    width = w;
+    height = h;
+    return true;
+}
+}  // namespace
+
+bool displayAvailable() {
+    if (contextMade) return true;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return false;
+    XCloseDisplay(display);
+    return true;
+}
+
+bool openOffscreen(int w, int h, std::string& error) {
+    if (!contextMade) {
+        if (!displayAvailable()) {
+            error = "cannot open a display; run it under xvfb-run";
+            return false;
+        }
+        makeContext();
+        applyGraphicsDefaults();
+    }
+    if (!makeFramebuffer(w, h, error)) return false;
+    glViewport(0, 0, w, h);
+    viewSettings.windowWidth = w;
+    viewSettings.windowHeight = h;
+    return true;
+}
+
+int largestOffscreenSize() {
+    GLint viewport[2] = {0, 0}, renderbuffer = 0;
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+    return std::min({viewport[0], viewport[1], renderbuffer});
+}
+
+std::vector<unsigned char> readFramePixels() {
+    std::vector<unsigned char> rows(std::size_t(width) * height * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
+    // GL's rows run bottom-up; pictures run top-down.
+    std::vector<unsigned char> picture(rows.size());
+    std::size_t stride = std::size_t(width) * 3;
+    for (int y = 0; y < height; ++y)
+        std::copy_n(&rows[std::size_t(height - 1 - y) * stride], stride, &picture[y * stride]);
+    return picture;
+}

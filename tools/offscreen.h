@@ -1,0 +1,16 @@
+// An offscreen GL context for the tools and the tests: a hidden GLUT window whose drawing goes
+// into a framebuffer object of the requested size, with the viewer's graphics defaults.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// False when no X display can be opened (nothing else is tried then).
+bool displayAvailable();
+// Creates the context once per process and (re)sizes the framebuffer; the drawing area's size
+// goes into ViewSettings as the viewer's reshape would record it. False with a reason on failure.
+bool openOffscreen(int width, int height, std::string& error);
+// The largest drawing area the GL accepts in either direction.
+int largestOffscreenSize();
+// The drawing area's pixels as 8-bit RGB, top row first.
+std::vector<unsigned char> readFramePixels();

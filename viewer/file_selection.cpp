@@ -1,0 +1,4 @@
+// The script file's name; empty means no file.
+#include "viewer/file_selection.h"
+
+std::string scriptFileName;

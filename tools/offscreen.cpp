@@ -56,12 +56,11 @@ bool makeFramebuffer(int w, int h, std::string& error) {
 }
 }  // namespace
 
+// The probe's connection stays open: an X server with no clients left resets itself, and a
+// connection attempt during the reset (GLUT's, right after the probe) would fail.
 bool displayAvailable() {
-    if (contextMade) return true;
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) return false;
-    XCloseDisplay(display);
-    return true;
+    static Display* probe = XOpenDisplay(nullptr);
+    return probe != nullptr;
 }
 
 bool openOffscreen(int w, int h, std::string& error) {

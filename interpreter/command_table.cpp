@@ -8,7 +8,8 @@ CommandTable table;   // filled once at start-up, read-only afterwards
 void fillCommandTable() {
     if (!table.empty()) return;
     using Family = std::span<const CommandRow> (*)();
-    for (Family family : {trackballCommands, groupingCommands, lightingCommands, shapeCommands})
+    for (Family family : {trackballCommands, groupingCommands, lightingCommands, shapeCommands,
+                          primitiveCommands})
         for (const CommandRow& row : family()) table.emplace(row.word, row.handler);
 }
 

@@ -31,3 +31,4 @@ std::span<const CommandRow> trackballCommands();
 std::span<const CommandRow> groupingCommands();
 std::span<const CommandRow> lightingCommands();
 std::span<const CommandRow> shapeCommands();
+std::span<const CommandRow> primitiveCommands();

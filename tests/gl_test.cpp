@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "commands/primitives.h"
 #include "interpreter/command_table.h"
 #include "interpreter/grouping.h"
 #include "interpreter/message_log.h"
@@ -29,6 +30,7 @@ void GlTest::SetUp() {
     resetTrackball(30);
     trackball.lastX = trackball.lastY = 0;
     setSceneClock(0);
+    insideBegin = false;
     char scratch[] = "/tmp/corvane-test-XXXXXX";
     ASSERT_NE(mkdtemp(scratch), nullptr);
     directory = scratch;

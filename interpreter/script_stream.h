@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,7 +62,31 @@ public:
 
 private:
     ScriptStream(std::size_t bufferSize);
-    // ... implementation details chosen by the implementer ...
+
+    // Next byte without consuming it, or -1 at end of file; refills when the buffer is used up.
+    int peek() { return cur_ != end_ ? static_cast<unsigned char>(*cur_) : peekSlow(); }
+    int peekSlow();
+    bool refill();
+    std::int64_t position() const { return bufferStart_ + (cur_ - buffer_.get()); }
+    // The sentry of a formatted extraction: true when a token may follow.
+    bool skipSpace();
+    void readFloatSlow(float& value);
+    State readLongSlow(long& value);
+    static State convertFloat(const char* first, const char* last, float& value);
+
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_ = 0;
+    const char* cur_ = nullptr;  // next unread byte
+    const char* end_ = nullptr;  // end of the bytes fetched into buffer_
+    std::int64_t bufferStart_ = 0;  // source offset of buffer_[0]
+
+    int fd_ = -1;
+    bool isOpen_ = false;
+    std::int64_t sizeAtOpen_ = 0;  // seeks beyond it ask the file system whether they are possible
+    std::string text_;  // the source of a stream made by fromText
+    bool fromText_ = false;
+
+    std::string numberText_;  // reused scratch for numbers that straddle a refill
 
     State state_ = goodbit;
     std::uint64_t bytesRead_ = 0;

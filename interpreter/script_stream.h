@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cstdint>
-#include <istream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -49,8 +48,8 @@ public:
     std::int64_t tellg();
     ScriptStream& seekg(std::int64_t position);
 
-    // The logical read position, without the side effects of tellg (for message locations).
-    std::int64_t position() const;
+    // The logical read position, without tellg's side effects (for message locations).
+    std::int64_t position() const { return bufferStart_ + (cur_ - buffer_.get()); }
 
     State rdstate() const { return state_; }
     void clear(State state = goodbit) { state_ = state; }
@@ -66,9 +65,30 @@ public:
 
 private:
     ScriptStream(std::size_t bufferSize);
-    // Temporary: wraps a standard stream until the buffered reader lands.
-    std::unique_ptr<std::istream> in_;
-    void sync();
+
+    // Next byte without consuming it, or -1 at end of file; refills when the buffer is used up.
+    int peek() { return cur_ != end_ ? static_cast<unsigned char>(*cur_) : peekSlow(); }
+    int peekSlow();
+    bool refill();
+    // The sentry of a formatted extraction: true when a token may follow.
+    bool skipSpace();
+    void readFloatSlow(float& value);
+    State readLongSlow(long& value);
+    static State convertFloat(const char* first, const char* last, float& value);
+
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_ = 0;
+    const char* cur_ = nullptr;  // next unread byte
+    const char* end_ = nullptr;  // end of the bytes fetched into buffer_
+    std::int64_t bufferStart_ = 0;  // source offset of buffer_[0]
+
+    int fd_ = -1;
+    bool isOpen_ = false;
+    std::int64_t sizeAtOpen_ = 0;  // seeks beyond it ask the file system whether they are possible
+    std::string text_;  // the source of a stream made by fromText
+    bool fromText_ = false;
+
+    std::string numberText_;  // reused scratch for numbers that straddle a refill
 
     State state_ = goodbit;
     std::uint64_t bytesRead_ = 0;

@@ -1,0 +1,25 @@
+// Resets what the runner, the commands, the view and the clock keep between runs.
+#include "tools/session.h"
+
+#include "commands/primitives.h"
+#include "interpreter/message_log.h"
+#include "interpreter/runner.h"
+#include "viewer/file_selection.h"
+#include "viewer/frame.h"
+#include "viewer/trackball.h"
+#include "viewer/view_settings.h"
+
+void resetSession() {
+    int width = viewSettings.windowWidth, height = viewSettings.windowHeight;
+    viewSettings = ViewSettings{};
+    viewSettings.windowWidth = width;   // the drawing area keeps its size
+    viewSettings.windowHeight = height;
+    resetRunner();
+    resetLog();
+    setMessageOffset(-1);
+    resetTrackball(30);
+    trackball.lastX = trackball.lastY = 0;
+    setSceneClock(0);
+    insideBegin = false;
+    scriptFileName.clear();
+}

@@ -9,8 +9,10 @@
 #include <string_view>
 #include <vector>
 
+// Where one message lies in the log's text, and the script offset it refers to.
 struct LogMessage {
-    std::string text;       // without the line end
+    std::size_t begin;      // of the message in logText()
+    std::size_t length;     // without the line end
     std::int64_t offset;    // byte offset of the word concerned, -1 when there is none
 };
 
@@ -23,5 +25,7 @@ std::int64_t messageOffset();
 // The whole text, every line ended by "\n".
 const std::string& logText();
 const std::vector<LogMessage>& logMessages();
+// The text of one message, without its line end.
+std::string_view messageText(const LogMessage& message);
 // Replaces the whole text with the empty string.
 void resetLog();

@@ -96,7 +96,7 @@ bool runScript() {
     if (scriptFileName.empty()) {
         // One line is enough: repeating it every frame would grow the log without bound.
         const auto& messages = logMessages();
-        if (messages.empty() || messages.back().text != "No file") {
+        if (messages.empty() || messageText(messages.back()) != "No file") {
             setMessageOffset(-1);
             logLine("No file");
         }

@@ -24,7 +24,7 @@ LineColumn locateOffset(const std::string& path, std::int64_t offset) {
     return at;
 }
 
-std::string formatDiagnostic(const std::string& path, std::int64_t offset, const std::string& text) {
+std::string formatDiagnostic(const std::string& path, std::int64_t offset, std::string_view text) {
     LineColumn at = locateOffset(path, offset);
-    return path + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": " + text;
+    return path + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": " + std::string(text);
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 struct LineColumn {
     int line;     // 1-based
@@ -12,4 +13,4 @@ struct LineColumn {
 // Offsets below 0 (messages about no word in particular) give line 1, column 1.
 LineColumn locateOffset(const std::string& path, std::int64_t offset);
 // "SCRIPT:LINE:COLUMN: message", the form editors' error parsers read.
-std::string formatDiagnostic(const std::string& path, std::int64_t offset, const std::string& text);
+std::string formatDiagnostic(const std::string& path, std::int64_t offset, std::string_view text);

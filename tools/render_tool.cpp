@@ -104,7 +104,7 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options) {
 
 void printDiagnostics(const std::string& script) {
     for (const LogMessage& message : logMessages())
-        std::cerr << formatDiagnostic(script, message.offset, message.text) << "\n";
+        std::cerr << formatDiagnostic(script, message.offset, messageText(message)) << "\n";
 }
 }  // namespace
 

@@ -54,4 +54,15 @@ bool drawFrame() {
     return ran;
 }
 
-std::string statusText(bool ran) { return ran ? "Drawing : " + scriptFileName : logText(); }
+// A failed version's log is shown on every frame; a huge one (100,000 messages, or one quoting
+// a 100 MB word) is cut so that the frame keeps the timer's pace. The log itself keeps it all.
+std::string statusText(bool ran) {
+    if (ran) return "Drawing : " + scriptFileName;
+    const std::string& log = logText();
+    constexpr std::size_t shown = 16 * 1024;
+    if (log.size() <= shown) return log;
+    std::size_t cut = log.rfind('\n', shown);
+    cut = cut == std::string::npos ? shown : cut + 1;
+    return log.substr(0, cut) + "... (" + std::to_string(log.size() - cut) +
+           " more bytes of the log are not shown)\n";
+}

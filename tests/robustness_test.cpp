@@ -1,0 +1,88 @@
+// Scripts and files that a viewer left open for days meets: odd paths, files rewritten between
+// frames, enormous words and nesting, and a clock that has run for a week.
+#include <GL/gl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "interpreter/grouping.h"
+#include "interpreter/message_log.h"
+#include "interpreter/runner.h"
+#include "tests/gl_test.h"
+#include "viewer/file_selection.h"
+#include "viewer/frame.h"
+
+namespace {
+using RobustnessTest = GlTest;
+
+TEST_F(RobustnessTest, PathsThatAreNotScriptsCannotBeOpened) {
+    std::string fifo = directory + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {directory, fifo, std::string("/dev/null"),
+                                    std::string("/dev/zero"), directory + "/missing"}) {
+        SCOPED_TRACE(path);
+        resetRunner();
+        scriptFileName = path;
+        EXPECT_FALSE(frame());   // never blocks, never reads forever
+        EXPECT_EQ(logOf(), "Cannot open: " + path + "\n");
+    }
+}
+
+TEST_F(RobustnessTest, ScriptRewrittenBetweenFramesRunsTheNewText) {
+    std::string path = writeScript("Translate 0 0 -5\nBox\n");
+    EXPECT_TRUE(frame());
+    auto save = [&](const std::string& text, long nanoseconds) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+        timespec times[2] = {{1700000000, nanoseconds}, {1700000000, nanoseconds}};
+        utimensat(AT_FDCWD, path.c_str(), times, 0);
+    };
+    save("", 1);   // truncated: an empty version
+    EXPECT_FALSE(frame());
+    EXPECT_EQ(logOf(), "No valid tokens in: " + path + "\n");
+    save(std::string(200000, ' ') + "Foo\n", 2);   // grown
+    EXPECT_FALSE(frame());
+    EXPECT_EQ(logOf(), "Unknown command \"Foo\"\nNo valid tokens in: " + path + "\n");
+    // Replaced by a rename, as editors save.
+    std::string other = directory + "/other.txt";
+    std::ofstream(other, std::ios::binary) << "Translate 0 0 -5\nSphere\n";
+    ASSERT_EQ(std::rename(other.c_str(), path.c_str()), 0);
+    EXPECT_TRUE(frame());
+    EXPECT_TRUE(drawnAt(size / 2, size / 2));
+}
+
+TEST_F(RobustnessTest, HugeWordsAndDeepNestingStayBounded) {
+    std::string word(100 * 1024 * 1024, 'w');
+    EXPECT_FALSE(run(word));
+    EXPECT_EQ(logText(), "Unknown command \"" + word + "\"\nNo valid tokens in: " + scriptFileName + "\n");
+    std::string shown = statusText(false);
+    EXPECT_LT(shown.size(), 20000u);
+    EXPECT_NE(shown.find("more bytes of the log are not shown"), std::string::npos);
+
+    std::string nested;
+    for (int i = 0; i < 1000000; ++i) nested += "{\n";
+    EXPECT_FALSE(run(nested));
+    EXPECT_EQ(logOf(), "1000000 unmatched `{'(s)\n");
+    GLint modelview = 0, attributes = 0;
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &modelview);
+    glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &attributes);
+    EXPECT_EQ(modelview, 1);
+    EXPECT_EQ(attributes, 0);
+    EXPECT_EQ(braceDepth, 0);
+}
+
+TEST_F(RobustnessTest, TheClockKeepsMovingAfterAWeek) {
+    setSceneClock(7 * 24 * 3600.0);
+    float before = sceneClock();
+    for (int tick = 0; tick < 50; ++tick) advanceSceneClock();
+    EXPECT_NEAR(sceneClock() - before, 1.0f, 0.07f);   // a second of ticks, give or take a float step
+    // Incremental transforms keep animating: the phase differs from tick to tick.
+    float phase = incrementalPhase(3.0f);
+    advanceSceneClock();
+    advanceSceneClock();
+    EXPECT_NE(incrementalPhase(3.0f), phase);
+}
+}  // namespace

@@ -1,27 +1,44 @@
 // Immediate primitives: Begin with a primitive kind, End, and Vertex, Normal, Color and
 // TextureCoord, each issued at once. insideBegin is shared with the NURBS forms of Begin and End.
-// Components that fail to read are 0.
+// Components that fail to read are 0. The GL primitive of a plain Begin is tracked apart from
+// insideBegin: a run or a list body that ends without End closes it, so the frame can finish.
 #include "commands/primitives.h"
-
-#include <GL/gl.h>
 
 #include <string>
 
+#include "commands/nurbs.h"
 #include "interpreter/command_table.h"
+#include "interpreter/display_lists.h"
 #include "interpreter/message_log.h"
 
 bool insideBegin = false;
 
 namespace {
+bool primitiveOpen = false;   // a plain Begin's glBegin has had no glEnd yet
+GLuint primitiveList = 0;     // ... recorded into this display list, or drawn at once (0)
+
+template <GLenum mode>
+void startPrimitive() {
+    glBegin(mode);
+    primitiveOpen = true;
+    primitiveList = compilingList();
+}
+
 struct PrimitiveKind {
     const char* word;
-    GLenum mode;
+    void (*start)();
 };
 
 // Compared in this order, exactly over the whole word.
 const PrimitiveKind primitiveKinds[] = {
-    {"Points", GL_POINTS},       {"Lines", GL_LINES}, {"Triangles", GL_TRIANGLES},
-    {"TriangleStrip", GL_TRIANGLE_STRIP}, {"Quads", GL_QUADS}, {"Polygon", GL_POLYGON},
+    {"Points", startPrimitive<GL_POINTS>},
+    {"Lines", startPrimitive<GL_LINES>},
+    {"Triangles", startPrimitive<GL_TRIANGLES>},
+    {"TriangleStrip", startPrimitive<GL_TRIANGLE_STRIP>},
+    {"Quads", startPrimitive<GL_QUADS>},
+    {"Polygon", startPrimitive<GL_POLYGON>},
+    {"NURBS", startSurface},
+    {"NURBSCurve", startCurve},
 };
 
 bool begin(ScriptStream& in) {
@@ -33,7 +50,7 @@ bool begin(ScriptStream& in) {
     in >> kind;
     for (const PrimitiveKind& k : primitiveKinds) {
         if (kind == k.word) {
-            glBegin(k.mode);
+            k.start();
             insideBegin = true;
             return true;
         }
@@ -42,12 +59,17 @@ bool begin(ScriptStream& in) {
     return false;
 }
 
+// A NURBS block in progress is finished first, whatever insideBegin says.
 bool end(ScriptStream&) {
+    if (finishNurbs()) {
+        insideBegin = false;
+        return true;
+    }
     if (!insideBegin) {
         logLine("End was not preceeded by a Begin");
         return false;
     }
-    glEnd();
+    closePrimitive(compilingList());
     insideBegin = false;
     return true;
 }
@@ -80,6 +102,20 @@ bool textureCoord(ScriptStream& in) {
     return true;
 }
 
+}  // namespace
+
+void closePrimitive(GLuint list) {
+    if (!primitiveOpen || primitiveList != list) return;
+    glEnd();
+    primitiveOpen = false;
+}
+
+void resetPrimitives() {
+    insideBegin = false;
+    primitiveOpen = false;
+}
+
+namespace {
 const CommandRow rows[] = {
     {"Begin", begin},   {"End", end},     {"Vertex", vertex},
     {"Normal", normal}, {"Color", color}, {"TextureCoord", textureCoord},

@@ -9,7 +9,7 @@ void fillCommandTable() {
     if (!table.empty()) return;
     using Family = std::span<const CommandRow> (*)();
     for (Family family : {trackballCommands, groupingCommands, lightingCommands, shapeCommands,
-                          primitiveCommands})
+                          primitiveCommands, displayListCommands, nurbsCommands})
         for (const CommandRow& row : family()) table.emplace(row.word, row.handler);
 }
 

@@ -32,3 +32,5 @@ std::span<const CommandRow> groupingCommands();
 std::span<const CommandRow> lightingCommands();
 std::span<const CommandRow> shapeCommands();
 std::span<const CommandRow> primitiveCommands();
+std::span<const CommandRow> displayListCommands();
+std::span<const CommandRow> nurbsCommands();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "interpreter/command_table.h"
+#include "interpreter/display_lists.h"
 #include "interpreter/message_log.h"
 #include "viewer/frame.h"
 
@@ -44,6 +45,7 @@ bool openGroup(ScriptStream&) {
         glPushMatrix();
         glPushAttrib(GL_LIGHTING_BIT);
     }
+    if (list != 0) noteRecordedGroup(1);
     openGroups.push_back(save);
     ++braceDepth;
     return true;
@@ -56,6 +58,7 @@ bool closeGroup(ScriptStream&) {
         if (save == GLuint(glInteger(GL_LIST_INDEX))) {
             glPopMatrix();
             popAttributes();
+            if (save != 0) noteRecordedGroup(-1);
         }
     }
     if (--braceDepth < 0) {

@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <string>
 
+#include "commands/primitives.h"
 #include "interpreter/command_table.h"
+#include "interpreter/display_lists.h"
 #include "interpreter/grouping.h"
 #include "interpreter/message_log.h"
 #include "interpreter/script_stream.h"
@@ -45,6 +47,7 @@ void fail(const std::string& message) {
 
 // A new version: its lists, log and latch start afresh.
 void forgetVersion() {
+    deleteDisplayLists();
     scriptFailed = false;
     resetLog();
 }
@@ -55,11 +58,15 @@ void pointAtEndOfFile() {
     setMessageOffset(::stat(scriptFileName.c_str(), &status) == 0 ? status.st_size : -1);
 }
 
+// A primitive left open is closed before the stacks are popped: inside glBegin the pops, and
+// everything else the frame does afterwards, would be invalid.
 void checkEndOfScript(int validTokens) {
-    if (validTokens == 0 || braceDepth > 0) pointAtEndOfFile();
+    if (validTokens == 0 || braceDepth > 0 || !currentListName().empty()) pointAtEndOfFile();
     if (validTokens == 0) fail("No valid tokens in: " + scriptFileName);
     if (braceDepth > 0) fail(std::to_string(braceDepth) + " unmatched `{'(s)");
     braceDepth = 0;
+    if (closeUnfinishedList()) fail("Missing EndList");
+    closePrimitive(0);
     endGroups();
 }
 

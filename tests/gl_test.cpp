@@ -8,8 +8,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "commands/nurbs.h"
 #include "commands/primitives.h"
 #include "interpreter/command_table.h"
+#include "interpreter/display_lists.h"
 #include "interpreter/grouping.h"
 #include "interpreter/message_log.h"
 #include "interpreter/runner.h"
@@ -30,7 +32,9 @@ void GlTest::SetUp() {
     resetTrackball(30);
     trackball.lastX = trackball.lastY = 0;
     setSceneClock(0);
-    insideBegin = false;
+    resetPrimitives();
+    resetDisplayLists();
+    resetNurbs();
     char scratch[] = "/tmp/corvane-test-XXXXXX";
     ASSERT_NE(mkdtemp(scratch), nullptr);
     directory = scratch;

@@ -1,0 +1,146 @@
+// Display lists: BeginList, EndList, CallList and DisplayListTable. On the first frame of a file
+// version a list's body is compiled; on later frames BeginList seeks straight past its EndList,
+// so the body is neither read nor parsed nor run again. Each entry also remembers where its
+// name stands, so a second definition of the name is reported instead of seeking back to the
+// first one's end for ever, and how deep its groups nest, so a replay can never push past the
+// GL's stacks and then pop levels that its caller (or the frame) saved.
+#include "interpreter/display_lists.h"
+
+#include <algorithm>
+
+#include "commands/primitives.h"
+#include "interpreter/command_table.h"
+#include "interpreter/message_log.h"
+
+namespace {
+DisplayListTable table;     // every list of the current file version, by name
+std::string listName;       // the list being compiled, empty when none is
+GLuint listId = 0;          // its id, 0 when none is
+int recordedNesting = 0;    // groups open in the body being compiled
+
+// The group depth of a list that calls itself from inside a group: no stack holds its replay.
+constexpr int unbounded = 1 << 20;
+
+GLint glInteger(GLenum name) {
+    GLint value = 0;
+    glGetIntegerv(name, &value);
+    return value;
+}
+
+// A replay must leave one attribute level free, as the groups do, for GLU's curve renderer.
+bool stacksHaveRoomFor(int depth) {
+    if (depth == 0) return true;
+    return glInteger(GL_ATTRIB_STACK_DEPTH) + depth < glInteger(GL_MAX_ATTRIB_STACK_DEPTH) &&
+           glInteger(GL_MODELVIEW_STACK_DEPTH) + depth <= glInteger(GL_MAX_MODELVIEW_STACK_DEPTH);
+}
+
+void startList(const std::string& name, std::int64_t namePosition) {
+    DisplayListEntry& entry = table[name];
+    entry.listId = glGenLists(1);
+    entry.namePosition = namePosition;
+    listName = name;
+    listId = entry.listId;
+    recordedNesting = 0;
+    glNewList(entry.listId, GL_COMPILE);
+}
+
+void finishList() {
+    DisplayListEntry& entry = table[listName];
+    if (entry.callsItself && entry.groupDepth > 0) entry.groupDepth = unbounded;
+    closePrimitive(listId);
+    glEndList();
+    listName.clear();
+    listId = 0;
+}
+
+bool beginList(ScriptStream& in) {
+    if (!listName.empty()) {
+        logLine("Already inside a BeginList - you cannot nest");
+        return false;   // the name stays in the stream for the runner
+    }
+    std::string name;
+    in >> name;
+    if (name.empty()) return true;   // the file ended: there is no list to open
+    auto found = table.find(name);
+    if (found == table.end()) {
+        startList(name, in.position());
+        return true;
+    }
+    if (found->second.namePosition != in.position()) {
+        logLine("Display list " + name + " is already defined");
+        return false;
+    }
+    in.seekg(found->second.resumePosition);
+    return true;
+}
+
+bool endList(ScriptStream& in) {
+    if (listName.empty()) {
+        logLine("EndList does not match a BeginList");
+        return false;
+    }
+    // Not tellg: after an EndList that ends the file it fails, and the end is the right place.
+    table[listName].resumePosition = in.position();
+    finishList();
+    return true;
+}
+
+bool callList(ScriptStream& in) {
+    std::string name;
+    in >> name;
+    auto found = table.find(name);
+    if (found == table.end()) {
+        logLine("No such display list " + name);
+        return false;
+    }
+    const DisplayListEntry& called = found->second;
+    if (!listName.empty()) {
+        DisplayListEntry& caller = table[listName];
+        caller.callsItself |= name == listName;
+        caller.groupDepth = std::max(caller.groupDepth,
+                                     std::min(recordedNesting + called.groupDepth, unbounded));
+    } else if (!stacksHaveRoomFor(called.groupDepth)) {
+        logLine("Display list " + name + " nests groups too deeply to be called here");
+        return false;
+    }
+    glCallList(called.listId);
+    return true;
+}
+}  // namespace
+
+const DisplayListTable& displayListTable() { return table; }
+const std::string& currentListName() { return listName; }
+
+GLuint compilingList() { return listId; }
+
+void noteRecordedGroup(int change) {
+    if (listName.empty()) return;
+    recordedNesting += change;
+    DisplayListEntry& entry = table[listName];
+    entry.groupDepth = std::max(entry.groupDepth, recordedNesting);
+}
+
+void deleteDisplayLists() {
+    for (const auto& [name, entry] : table) glDeleteLists(entry.listId, 1);
+    table.clear();
+}
+
+bool closeUnfinishedList() {
+    if (listName.empty()) return false;
+    finishList();
+    return true;
+}
+
+void resetDisplayLists() {
+    closeUnfinishedList();
+    deleteDisplayLists();
+}
+
+namespace {
+const CommandRow rows[] = {
+    {"BeginList", beginList},
+    {"EndList", endList},
+    {"CallList", callList},
+};
+}
+std::span<const CommandRow> displayListCommands() { return rows; }

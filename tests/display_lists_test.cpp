@@ -1,0 +1,205 @@
+// Display lists: their messages, what a list replays, the cache across frames and versions, and
+// the group stacks a replay may use.
+#include <GL/gl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <string>
+
+#include "interpreter/display_lists.h"
+#include "interpreter/runner.h"
+#include "tests/gl_test.h"
+
+namespace {
+class DisplayListsTest : public GlTest {
+protected:
+    GLuint listId(const std::string& name) {
+        auto found = displayListTable().find(name);
+        return found == displayListTable().end() ? 0 : found->second.listId;
+    }
+    GLint integer(GLenum name) {
+        GLint value = 0;
+        glGetIntegerv(name, &value);
+        return value;
+    }
+    // Rewrites the script but keeps its modification time: the runner sees the same version.
+    void rewriteKeepingTime(const std::string& path, const std::string& text) {
+        struct stat before {};
+        ASSERT_EQ(::stat(path.c_str(), &before), 0);
+        std::ofstream(path, std::ios::binary) << text;
+        timespec times[2] = {before.st_mtim, before.st_mtim};
+        ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    }
+    // Runs one frame's script inside a saved attribute level, for reading the state it leaves.
+    template <class Inspect>
+    void inspectRun(Inspect check) {
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
+        runScript();
+        check();
+        glPopAttrib();
+        glLoadIdentity();
+    }
+};
+
+std::string nested(int depth, const std::string& body) {
+    std::string text;
+    for (int i = 0; i < depth; ++i) text += "{ ";
+    text += body;
+    for (int i = 0; i < depth; ++i) text += " }";
+    return text + "\n";
+}
+
+const char* const box = "Translate 0 0 -5\nBox\n";
+
+TEST_F(DisplayListsTest, MessagesOverThreeFrames) {
+    struct Case {
+        std::string script;
+        bool result;   // of the third frame
+        const char* log;
+    };
+    const Case cases[] = {
+        {"BeginList A\nBox\nEndList\nCallList A\nCallList A\n", true, ""},
+        {"CallList A\nBeginList A\nBox\nEndList\n", false, "No such display list A\n"},
+        {"BeginList A\nBeginList B\nEndList\n", false,
+         "Already inside a BeginList - you cannot nest\nUnknown command \"B\"\n"},
+        {"EndList\nBox\n", false, "EndList does not match a BeginList\n"},
+        {"BeginList A\nBox\n", false, "Missing EndList\n"},
+        // A second definition reports itself instead of seeking back to the first's end for
+        // ever; its body then runs as plain commands and its EndList matches nothing.
+        {"BeginList A\nBox\nEndList\nBeginList A\nSphere\nEndList\n", false,
+         "Display list A is already defined\nEndList does not match a BeginList\n"},
+        {"BeginList A\nBox\nEndList\nBeginList B\nBox\nEndList\nCallList B\n", true, ""},
+        // The name cut off by the end of the file: no list is opened, nothing is reported.
+        {"Box\nBeginList", true, ""},
+        {"Box\nCallList", false, "No such display list \n"},
+        // EndList as the file's last word: later frames resume at the end of the file.
+        {"BeginList A\nBox\nEndList", true, ""},
+        {"BeginList A\nBox\nEndList\n", true, ""},
+        // A group closed outside the list that opens it balances only on the first frame.
+        {"BeginList A\n{\nEndList\n}\n", false, "unmatched `}'\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        EXPECT_EQ(run(c.script, 3), c.result);
+        EXPECT_EQ(logOf(), c.log);
+        EXPECT_EQ(currentListName(), "");
+        EXPECT_EQ(integer(GL_LIST_INDEX), 0);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    }
+    const std::string endsWithEndList = "Box\nBeginList A\nBox\nEndList";
+    run(endsWithEndList, 2);
+    EXPECT_EQ(displayListTable().at("A").resumePosition, std::int64_t(endsWithEndList.size()));
+}
+
+TEST_F(DisplayListsTest, CompiledOnceAndDrawnOnlyByCallList) {
+    EXPECT_TRUE(run(std::string("BeginList A\n") + box + "EndList\n"));
+    EXPECT_FALSE(drawnAt(size / 2, size / 2));   // compiling draws nothing
+    GLuint id = listId("A");
+    EXPECT_TRUE(glIsList(id));
+    EXPECT_TRUE(frame());
+    EXPECT_FALSE(drawnAt(size / 2, size / 2));
+
+    EXPECT_TRUE(run(std::string("BeginList A\n") + box + "EndList\nCallList A\n"));
+    EXPECT_TRUE(drawnAt(size / 2, size / 2));
+    id = listId("A");
+    EXPECT_TRUE(frame());
+    EXPECT_TRUE(drawnAt(size / 2, size / 2));
+    EXPECT_EQ(listId("A"), id);   // reused, not compiled again
+    EXPECT_EQ(displayListTable().size(), 1u);
+
+    // Another file is a new version: every list of the old one is deleted.
+    writeScript("Box\n", "other.txt");
+    EXPECT_TRUE(frame());
+    EXPECT_FALSE(glIsList(id));
+    EXPECT_TRUE(displayListTable().empty());
+}
+
+TEST_F(DisplayListsTest, LaterFramesSkipTheBodyUntilTheFileIsSaved) {
+    const std::string body = "Translate 0 0 -5\nBox\n";
+    std::string path = writeScript("BeginList A\n" + body + "EndList\nCallList A\n");
+    EXPECT_TRUE(frame());
+    // Garbage in place of the body, at the same offsets and with the same modification time:
+    // the next frame seeks over it and replays the compiled list.
+    std::string garbage = "Garbage 1 2 3 ######\n";
+    ASSERT_EQ(garbage.size(), body.size());
+    rewriteKeepingTime(path, "BeginList A\n" + garbage + "EndList\nCallList A\n");
+    EXPECT_TRUE(frame());
+    EXPECT_EQ(logOf(), "");
+    EXPECT_TRUE(drawnAt(size / 2, size / 2));
+    // Saved: the lists are deleted and the body is read again.
+    writeScript("BeginList A\n" + garbage + "EndList\nCallList A\n");
+    EXPECT_FALSE(frame());
+    EXPECT_EQ(logOf(), "Unknown command \"Garbage\"\nUnknown command \"1\"\n"
+                       "Unknown command \"2\"\nUnknown command \"3\"\n");
+}
+
+TEST_F(DisplayListsTest, CallListReplaysTransformAndMaterial) {
+    writeScript("BeginList A\nTranslate 1 2 3\nDiffuseColor 1 0 0\nEndList\nCallList A\n");
+    for (int frame = 0; frame < 2; ++frame) {
+        inspectRun([] {
+            float m[16], diffuse[4];
+            glGetFloatv(GL_MODELVIEW_MATRIX, m);
+            glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+            EXPECT_FLOAT_EQ(m[12], 1);
+            EXPECT_FLOAT_EQ(m[13], 2);
+            EXPECT_FLOAT_EQ(m[14], 3);
+            EXPECT_FLOAT_EQ(diffuse[0], 1);
+            EXPECT_FLOAT_EQ(diffuse[1], 0);
+        });
+    }
+    writeScript("BeginList A\nTranslate 1 2 3\nDiffuseColor 1 0 0\nEndList\n");
+    inspectRun([] {
+        float m[16], diffuse[4];
+        glGetFloatv(GL_MODELVIEW_MATRIX, m);
+        glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+        EXPECT_FLOAT_EQ(m[12], 0);
+        EXPECT_FLOAT_EQ(diffuse[1], 0.8f);
+    });
+}
+
+// The frame saves one attribute level and one is kept free for GLU's curves, so of the 16 a
+// list replayed at the top of a run may push 14.
+TEST_F(DisplayListsTest, CallsThatWouldOverflowTheGroupStacksAreRefused) {
+    const std::string refusedA = "Display list A nests groups too deeply to be called here\n";
+    struct Case {
+        std::string script;
+        const char* log;
+    };
+    const Case cases[] = {
+        {"BeginList A\n" + nested(14, "DiffuseColor 1 0 0") + "EndList\nCallList A\n", ""},
+        {"BeginList A\n" + nested(15, "DiffuseColor 1 0 0") + "EndList\nCallList A\n",
+         refusedA.c_str()},
+        {"BeginList A\n" + nested(3, "Box") + "EndList\n" + nested(11, "CallList A"), ""},
+        {"BeginList A\n" + nested(3, "Box") + "EndList\n" + nested(12, "CallList A"),
+         refusedA.c_str()},
+        // Groups of the lists it calls count for the caller, wherever it is called.
+        {"BeginList A\n" + nested(7, "Box") + "EndList\nBeginList B\n" +
+             nested(7, "CallList A") + "EndList\nCallList B\n",
+         ""},
+        {"BeginList A\n" + nested(7, "Box") + "EndList\nBeginList B\n" +
+             nested(8, "CallList A") + "EndList\nCallList B\n",
+         "Display list B nests groups too deeply to be called here\n"},
+        // Pushes that are never popped in the body count too.
+        {"BeginList A\n{ { Box\nEndList\n" + nested(13, "CallList A"),
+         "Display list A nests groups too deeply to be called here\n2 unmatched `{'(s)\n"},
+        // A list that calls itself inside a group would recurse past any stack.
+        {"BeginList A\n{ CallList A }\nEndList\nCallList A\n", refusedA.c_str()},
+        {"BeginList A\nBox\nCallList A\nEndList\nCallList A\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        resetRunner();
+        EXPECT_EQ(run(c.script, 2), std::string(c.log).empty());
+        EXPECT_EQ(logOf(), c.log);
+        EXPECT_EQ(integer(GL_ATTRIB_STACK_DEPTH), 0);
+        EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), 1);
+        float diffuse[4];
+        glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+        EXPECT_FLOAT_EQ(diffuse[1], 0.8f);   // the frame's own save was restored
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    }
+}
+}  // namespace

@@ -32,3 +32,6 @@ std::span<const CommandRow> groupingCommands();
 std::span<const CommandRow> lightingCommands();
 std::span<const CommandRow> shapeCommands();
 std::span<const CommandRow> primitiveCommands();
+std::span<const CommandRow> renderStateCommands();
+std::span<const CommandRow> vertexArrayCommands();
+std::span<const CommandRow> projectionCommands();

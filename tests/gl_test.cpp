@@ -9,6 +9,8 @@
 #include <fstream>
 
 #include "commands/primitives.h"
+#include "commands/render_state.h"
+#include "commands/vertex_arrays.h"
 #include "interpreter/command_table.h"
 #include "interpreter/grouping.h"
 #include "interpreter/message_log.h"
@@ -31,6 +33,8 @@ void GlTest::SetUp() {
     trackball.lastX = trackball.lastY = 0;
     setSceneClock(0);
     insideBegin = false;
+    resetVertexArrays();
+    resetTextures();
     char scratch[] = "/tmp/corvane-test-XXXXXX";
     ASSERT_NE(mkdtemp(scratch), nullptr);
     directory = scratch;

@@ -9,7 +9,8 @@ void fillCommandTable() {
     if (!table.empty()) return;
     using Family = std::span<const CommandRow> (*)();
     for (Family family : {trackballCommands, groupingCommands, lightingCommands, shapeCommands,
-                          primitiveCommands, displayListCommands, nurbsCommands})
+                          primitiveCommands, renderStateCommands, displayListCommands,
+                          nurbsCommands, vertexArrayCommands, projectionCommands})
         for (const CommandRow& row : family()) table.emplace(row.word, row.handler);
 }
 

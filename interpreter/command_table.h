@@ -32,5 +32,8 @@ std::span<const CommandRow> groupingCommands();
 std::span<const CommandRow> lightingCommands();
 std::span<const CommandRow> shapeCommands();
 std::span<const CommandRow> primitiveCommands();
+std::span<const CommandRow> renderStateCommands();
 std::span<const CommandRow> displayListCommands();
 std::span<const CommandRow> nurbsCommands();
+std::span<const CommandRow> vertexArrayCommands();
+std::span<const CommandRow> projectionCommands();

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <vector>
 
+#include "commands/primitives.h"
 #include "interpreter/command_table.h"
 #include "interpreter/display_lists.h"
 #include "interpreter/message_log.h"
@@ -135,6 +136,27 @@ void popAttributes() {
     glPopAttrib();
 }
 
+// Mesa 22 restores at glPopAttrib only the groups it saw change since the matching push, and each
+// pop forgets what changed inside its own level. What a script changed inside a group besides
+// lighting (the depth test, texturing, the current colour) would then outlast the frame that saves
+// all attributes around the run. Changing those groups once more, back to the same values, at the
+// end of the run makes that last pop restore them. Not while a display list is being compiled (the
+// changes would be recorded) or a primitive is open (the GL refuses them there).
+namespace {
+void touchUnsavedGroups() {
+    if (insideBegin || glInteger(GL_LIST_INDEX) != 0) return;
+    for (GLenum capability : {GL_DEPTH_TEST, GL_TEXTURE_2D}) {
+        bool on = glIsEnabled(capability);
+        for (bool state : {!on, on}) state ? glEnable(capability) : glDisable(capability);
+    }
+    float colour[4], handedOver[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    glColor4f(colour[0] == 0 ? 1.0f : 0.0f, colour[1], colour[2], colour[3]);
+    glGetFloatv(GL_CURRENT_COLOR, handedOver);   // makes the GL take the changed colour
+    glColor4fv(colour);
+}
+}  // namespace
+
 void beginGroups() {
     openGroups.clear();
     runModelviewDepth = glInteger(GL_MODELVIEW_STACK_DEPTH);
@@ -145,6 +167,7 @@ void endGroups() {
     openGroups.clear();
     for (GLint d = glInteger(GL_MODELVIEW_STACK_DEPTH); d > runModelviewDepth; --d) glPopMatrix();
     for (GLint d = glInteger(GL_ATTRIB_STACK_DEPTH); d > runAttribDepth; --d) popAttributes();
+    touchUnsavedGroups();
 }
 
 namespace {

@@ -8,37 +8,19 @@
 #include <filesystem>
 #include <fstream>
 
-#include "commands/nurbs.h"
-#include "commands/primitives.h"
 #include "interpreter/command_table.h"
-#include "interpreter/display_lists.h"
-#include "interpreter/grouping.h"
-#include "interpreter/message_log.h"
-#include "interpreter/runner.h"
 #include "tools/offscreen.h"
+#include "tools/session.h"
 #include "viewer/file_selection.h"
-#include "viewer/frame.h"
-#include "viewer/trackball.h"
-#include "viewer/view_settings.h"
 
 void GlTest::SetUp() {
-    viewSettings = ViewSettings{};
     std::string error;
     ASSERT_TRUE(openOffscreen(size, size, error)) << error;
     fillCommandTable();
-    resetRunner();
-    resetLog();
-    setMessageOffset(-1);
-    resetTrackball(30);
-    trackball.lastX = trackball.lastY = 0;
-    setSceneClock(0);
-    resetPrimitives();
-    resetDisplayLists();
-    resetNurbs();
+    resetSession();
     char scratch[] = "/tmp/corvane-test-XXXXXX";
     ASSERT_NE(mkdtemp(scratch), nullptr);
     directory = scratch;
-    scriptFileName.clear();
 }
 
 void GlTest::TearDown() {

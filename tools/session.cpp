@@ -1,7 +1,11 @@
 // Resets what the runner, the commands, the view and the clock keep between runs.
 #include "tools/session.h"
 
+#include "commands/nurbs.h"
 #include "commands/primitives.h"
+#include "commands/render_state.h"
+#include "commands/vertex_arrays.h"
+#include "interpreter/display_lists.h"
 #include "interpreter/message_log.h"
 #include "interpreter/runner.h"
 #include "viewer/file_selection.h"
@@ -20,6 +24,10 @@ void resetSession() {
     resetTrackball(30);
     trackball.lastX = trackball.lastY = 0;
     setSceneClock(0);
-    insideBegin = false;
+    resetPrimitives();
+    resetDisplayLists();
+    resetNurbs();
+    resetVertexArrays();
+    resetTextures();
     scriptFileName.clear();
 }

@@ -1,0 +1,106 @@
+// Render state and the one texture: Enable and Disable of a named capability or client array,
+// TextureMode, and TextureImage, which loads an image file into the one texture object.
+// A failed load leaves the object it found bound and in use, so the object is kept aside and the
+// next load reuses it: a script that retries a missing image every frame never piles up objects.
+// SOIL uploads tightly packed rows without setting the unpack alignment, so loads run at 1.
+#include "commands/render_state.h"
+
+#include <SOIL.h>
+
+#include <string>
+
+#include "commands/vertex_arrays.h"
+#include "interpreter/command_table.h"
+#include "interpreter/message_log.h"
+
+GLuint currentTexture = 0;
+
+namespace {
+GLuint spareTexture = 0;   // the object a failed load left without a name in currentTexture
+
+struct StateName {
+    const char* word;
+    GLenum state;
+    bool clientArray;   // a client-side array rather than a capability
+};
+
+// Compared in this order, exactly over the whole word.
+const StateName stateNames[] = {
+    {"Texture", GL_TEXTURE_2D, false},
+    {"Lighting", GL_LIGHTING, false},
+    {"DepthTest", GL_DEPTH_TEST, false},
+    {"VertexArray", GL_VERTEX_ARRAY, true},
+    {"NormalArray", GL_NORMAL_ARRAY, true},
+    {"ColorArray", GL_COLOR_ARRAY, true},
+    {"TexCoordArray", GL_TEXTURE_COORD_ARRAY, true},
+};
+
+struct TextureModeName {
+    const char* word;
+    GLint mode;
+};
+
+const TextureModeName textureModes[] = {{"Modulate", GL_MODULATE}, {"Replace", GL_REPLACE}};
+
+template <bool on>
+bool switchState(ScriptStream& in) {
+    std::string word;
+    in >> word;
+    for (const StateName& name : stateNames) {
+        if (word != name.word) continue;
+        if (name.clientArray)
+            switchClientArray(name.state, on);
+        else if (on)
+            glEnable(name.state);
+        else
+            glDisable(name.state);
+        return true;
+    }
+    logLine("Invalid state \"" + word + "\" followed " + (on ? "Enable" : "Disable"));
+    return false;
+}
+
+bool textureMode(ScriptStream& in) {
+    std::string word;
+    in >> word;
+    for (const TextureModeName& name : textureModes) {
+        if (word == name.word) {
+            glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, name.mode);
+            return true;
+        }
+    }
+    logLine("Invalid mode \"" + word + "\" followed TextureMode");
+    return false;
+}
+
+// A relative name is opened by SOIL from the current directory of this moment. A file that
+// cannot be read or decoded is silent: SOIL gives 0 and binds nothing.
+bool textureImage(ScriptStream& in) {
+    std::string file;
+    in >> file;
+    GLuint reuse = currentTexture != 0 ? currentTexture : spareTexture;
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    currentTexture = SOIL_load_OGL_texture(file.c_str(), SOIL_LOAD_AUTO, reuse, 0);
+    glPopClientAttrib();
+    spareTexture = currentTexture == 0 ? reuse : 0;
+    return true;
+}
+}  // namespace
+
+void resetTextures() {
+    for (GLuint* name : {&currentTexture, &spareTexture}) {
+        if (*name != 0) glDeleteTextures(1, name);
+        *name = 0;
+    }
+}
+
+namespace {
+const CommandRow rows[] = {
+    {"TextureImage", textureImage},
+    {"TextureMode", textureMode},
+    {"Enable", switchState<true>},
+    {"Disable", switchState<false>},
+};
+}
+std::span<const CommandRow> renderStateCommands() { return rows; }

@@ -3,6 +3,8 @@
 #include "tests/gl_test.h"
 
 #include <GL/gl.h>
+#include <imgui.h>
+#include <imgui_internal.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,8 +16,11 @@
 #include "interpreter/message_log.h"
 #include "interpreter/runner.h"
 #include "tools/offscreen.h"
+#include "viewer/file_browser.h"
 #include "viewer/file_selection.h"
 #include "viewer/frame.h"
+#include "viewer/input.h"
+#include "viewer/panel.h"
 #include "viewer/trackball.h"
 #include "viewer/view_settings.h"
 
@@ -31,6 +36,14 @@ void GlTest::SetUp() {
     trackball.lastX = trackball.lastY = 0;
     setSceneClock(0);
     insideBegin = false;
+    // Scripts run without a frame (as some tests do) start from the frame's matrices.
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    resetPanels();
+    resetInput();
+    resetFileBrowser();
     char scratch[] = "/tmp/corvane-test-XXXXXX";
     ASSERT_NE(mkdtemp(scratch), nullptr);
     directory = scratch;
@@ -66,5 +79,14 @@ std::array<int, 3> GlTest::pixel(int x, int y) {
 }
 
 bool GlTest::drawnAt(int x, int y) { return pixel(x, y) != std::array<int, 3>{0, 0, 51}; }
+
+void startPanels() {
+    initPanels();
+    setPanelWindowSize(1000, 512);
+    ImGui::ClearActiveID();
+    ImGui::FocusWindow(nullptr);
+    ImGuiIO& io = ImGui::GetIO();
+    io.WantCaptureMouse = io.WantCaptureKeyboard = false;
+}
 
 std::string logOf() { return logText(); }

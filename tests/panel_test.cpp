@@ -14,10 +14,8 @@
 #include <functional>
 #include <vector>
 
-#include "commands/primitives.h"
 #include "interpreter/runner.h"
 #include "tests/gl_test.h"
-#include "tools/offscreen.h"
 #include "viewer/file_browser.h"
 #include "viewer/file_selection.h"
 #include "viewer/frame.h"
@@ -158,6 +156,10 @@ TEST_F(PanelTest, ControlCallbackSwapsTheProjectionBoxes) {
 }
 
 TEST_F(PanelTest, TypedValuesAreClampedOnlyBySpinners) {
+    auto fov = [] { return viewSettings.fieldOfView; };
+    auto tessellation = [] { return float(viewSettings.tessellation); };
+    auto azimuth = [] { return trackball.azimuth; };
+    auto zenith = [] { return trackball.zenith; };
     struct Case {
         void (*box)();
         const char* label;
@@ -165,19 +167,19 @@ TEST_F(PanelTest, TypedValuesAreClampedOnlyBySpinners) {
         std::function<float()> value;
         float expected;
     } cases[] = {
-        {perspectiveBox, "Field of view (z/Z)", "200", [] { return viewSettings.fieldOfView; }, 180},
-        {perspectiveBox, "Field of view (z/Z)", "-3", [] { return viewSettings.fieldOfView; }, 0},
-        {perspectiveBox, "Field of view (z/Z)", "120", [] { return viewSettings.fieldOfView; }, 120},
+        {perspectiveBox, "Field of view (z/Z)", "200", fov, 180},
+        {perspectiveBox, "Field of view (z/Z)", "-3", fov, 0},
+        {perspectiveBox, "Field of view (z/Z)", "120", fov, 120},
         {perspectiveBox, "Near plane", "0", [] { return viewSettings.nearPlane; }, 0},
         {perspectiveBox, "Far plane", "-5", [] { return viewSettings.farPlane; }, -5},
-        {visualizationBox, "Tesselation (t)", "2", [] { return float(viewSettings.tessellation); }, 4},
-        {visualizationBox, "Tesselation (t)", "500", [] { return float(viewSettings.tessellation); }, 128},
-        {visualizationBox, "Tesselation (t)", "77", [] { return float(viewSettings.tessellation); }, 77},
+        {visualizationBox, "Tesselation (t)", "2", tessellation, 4},
+        {visualizationBox, "Tesselation (t)", "500", tessellation, 128},
+        {visualizationBox, "Tesselation (t)", "77", tessellation, 77},
         {trackballBox, "Distance (+/-)", "-4", [] { return trackball.distance; }, -4},
-        {trackballBox, "Azimuth", "7", [] { return trackball.azimuth; }, 6.2831855f},
-        {trackballBox, "Azimuth", "-1", [] { return trackball.azimuth; }, 0},
-        {trackballBox, "Zenith", "-4", [] { return trackball.zenith; }, -3.1415927f},
-        {trackballBox, "Zenith", "-3", [] { return trackball.zenith; }, -3},
+        {trackballBox, "Azimuth", "7", azimuth, 6.2831855f},
+        {trackballBox, "Azimuth", "-1", azimuth, 0},
+        {trackballBox, "Zenith", "-4", zenith, -3.1415927f},
+        {trackballBox, "Zenith", "-3", zenith, -3},
         {trackballBox, "Center z", "2.5", [] { return trackball.center.z; }, 2.5f},
         {orthographicBox, "Z min", "-1e3", [] { return viewSettings.orthoMin.z; }, -50},
     };
@@ -226,7 +228,8 @@ protected:
         PanelTest::SetUp();
         for (const char* name : {"b.txt", "a.txt", ".hidden", "B.txt"})
             std::ofstream(directory + "/" + name) << "Box\n";
-        for (const char* name : {"zdir", "Adir"}) std::filesystem::create_directory(directory + "/" + name);
+        for (const char* name : {"zdir", "Adir"})
+            std::filesystem::create_directory(directory + "/" + name);
         std::ofstream(directory + "/zdir/inner.txt") << "Sphere\n";
         std::filesystem::create_symlink("missing", directory + "/broken");
         std::filesystem::create_directory_symlink(directory + "/zdir", directory + "/link");
@@ -375,27 +378,4 @@ TEST_F(PanelTest, PanelFrameLeavesNoTraceForTheScriptOrThePick) {
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
-TEST_F(PanelTest, PanelsDrawOnBothSidesAndHide) {
-    std::string error;
-    ASSERT_TRUE(openOffscreen(1000, 512, error)) << error;
-    setPanelWindowSize(1000, 512);
-    glViewport(leftPanelWidth, 0, 520, 512);
-    viewSettings.windowWidth = 520;
-    ASSERT_TRUE(run("Box\n"));
-    drawPanels();
-    auto at = [](int x, int y) {
-        unsigned char rgb[3];
-        glReadPixels(x, 511 - y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-        return std::array<int, 3>{rgb[0], rgb[1], rgb[2]};
-    };
-    const std::array<int, 3> background = {0, 0, 51};
-    EXPECT_NE(at(100, 500), background);
-    EXPECT_NE(at(900, 500), background);
-    EXPECT_EQ(at(300, 500), background);
-    viewSettings.panelsHidden = true;
-    ASSERT_TRUE(frame());
-    drawPanels();
-    EXPECT_EQ(at(100, 500), background);
-    EXPECT_EQ(at(900, 500), background);
-}
 }  // namespace

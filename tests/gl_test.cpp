@@ -3,6 +3,8 @@
 #include "tests/gl_test.h"
 
 #include <GL/gl.h>
+#include <imgui.h>
+#include <imgui_internal.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -11,13 +13,24 @@
 #include "interpreter/command_table.h"
 #include "tools/offscreen.h"
 #include "tools/session.h"
+#include "viewer/file_browser.h"
 #include "viewer/file_selection.h"
+#include "viewer/input.h"
+#include "viewer/panel.h"
 
 void GlTest::SetUp() {
     std::string error;
     ASSERT_TRUE(openOffscreen(size, size, error)) << error;
     fillCommandTable();
     resetSession();
+    resetPanels();
+    resetInput();
+    resetFileBrowser();
+    // Scripts run without a frame (as some tests do) start from the frame's matrices.
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
     char scratch[] = "/tmp/corvane-test-XXXXXX";
     ASSERT_NE(mkdtemp(scratch), nullptr);
     directory = scratch;
@@ -52,5 +65,14 @@ std::array<int, 3> GlTest::pixel(int x, int y) {
 }
 
 bool GlTest::drawnAt(int x, int y) { return pixel(x, y) != std::array<int, 3>{0, 0, 51}; }
+
+void startPanels() {
+    initPanels();
+    setPanelWindowSize(1000, 512);
+    ImGui::ClearActiveID();
+    ImGui::FocusWindow(nullptr);
+    ImGuiIO& io = ImGui::GetIO();
+    io.WantCaptureMouse = io.WantCaptureKeyboard = false;
+}
 
 std::string logOf() { return logText(); }

@@ -30,5 +30,9 @@ protected:
     std::string directory;   // this test's scratch directory
 };
 
+// Makes the panel's context (once per process) for a 1000 x 512 window, with no field being
+// edited and nothing asking for the mouse or keyboard, whatever an earlier test did.
+void startPanels();
+
 // The interpreter's state as one line per message, for exact comparisons.
 std::string logOf();

@@ -23,13 +23,17 @@ void resetTrackball(float distance) {
     trackball.lastY = lastY;
 }
 
+// The sines and cosines are taken in double and rounded to float, as are the eye coordinates,
+// so the camera is the same whichever single-precision routines the C library offers.
 void applyView() {
     const Trackball& t = trackball;
-    float sinZenith = std::sin(t.zenith), cosZenith = std::cos(t.zenith);
-    float sinAzimuth = std::sin(t.azimuth), cosAzimuth = std::cos(t.azimuth);
-    float eyeX = t.distance * sinZenith * cosAzimuth;
-    float eyeY = t.distance * cosZenith;
-    float eyeZ = t.distance * sinZenith * sinAzimuth;
+    float sinZenith = float(std::sin(double(t.zenith)));
+    float cosZenith = float(std::cos(double(t.zenith)));
+    float sinAzimuth = float(std::sin(double(t.azimuth)));
+    float cosAzimuth = float(std::cos(double(t.azimuth)));
+    float eyeX = float(double(t.distance) * sinZenith * cosAzimuth);
+    float eyeY = float(double(t.distance) * cosZenith);
+    float eyeZ = float(double(t.distance) * sinZenith * sinAzimuth);
     gluLookAt(eyeX, eyeY, eyeZ, 0, 0, 0, t.up.x, t.up.y, t.up.z);
     glTranslatef(-t.center.x, -t.center.y, -t.center.z);
 }
@@ -66,11 +70,14 @@ void trackballMotion(int x, int y) {
 }
 
 // Reads the depth buffer the last frame left, and unprojects with the matrices the script left.
+// A point outside the window (a release after dragging out of it, or the top row, which the
+// flipped y puts one row above the window) reads nothing and so counts as background.
 bool pickCenter(int x, int y, double point[3]) {
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
-    GLfloat clearDepth = 0, depth = 0;
+    GLfloat clearDepth = 0;
     glGetFloatv(GL_DEPTH_CLEAR_VALUE, &clearDepth);
+    GLfloat depth = clearDepth;
     glReadPixels(x, viewport[3] - y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
     if (depth == clearDepth) return false;
     GLdouble modelview[16], projection[16];

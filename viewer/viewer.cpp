@@ -1,40 +1,50 @@
 // The viewer: start-up in its fixed order, then GLUT callbacks on one thread. The timer ticks
-// the scene clock every 20 ms and asks for a frame; each frame runs the whole script again.
+// the scene clock every 20 ms and asks for a frame; each frame runs the whole script again and
+// then draws the panels over the picture.
 #include "viewer/viewer.h"
 
 #include <GL/freeglut.h>
 
-#include <cstdlib>
+#include <chrono>
 #include <cstring>
 #include <iostream>
+#include <thread>
 
 #include "interpreter/command_table.h"
 #include "interpreter/message_log.h"
 #include "tools/offscreen.h"
+#include "viewer/file_browser.h"
 #include "viewer/file_selection.h"
 #include "viewer/frame.h"
-#include "viewer/trackball.h"
+#include "viewer/input.h"
+#include "viewer/panel.h"
+#include "viewer/panel_input.h"
 #include "viewer/view_settings.h"
 
 namespace {
-int MainWindow = 0;   // the GLUT window the scene is drawn in
+int MainWindow = 0;   // the GLUT window the scene and both panels are drawn in
 
 constexpr const char* help =
     "usage: corvane [SCRIPT]\n"
     "Shows the scene described by SCRIPT and draws it again whenever the file is saved.\n"
-    "Keys: Escape quits.\n";
+    "Mouse: drag to orbit a scene that uses ViewTransform; right click to orbit another point.\n"
+    "Keys: + and - move nearer and farther, z and Z narrow and widen the view, t tessellation,\n"
+    "s smooth shading, w wireframe, h hides the panels, Escape quits.\n";
 
 void display() {
     bool ran = drawFrame();
-    (void)statusText(ran);   // the log box shows it once the panels exist
+    setLogBoxText(statusText(ran));
+    drawPanels();
+    nextPanelInput();
     glutSwapBuffers();
 }
 
-void reshape(int, int) {
-    viewSettings.windowWidth = glutGet(GLUT_WINDOW_WIDTH);
-    viewSettings.windowHeight = glutGet(GLUT_WINDOW_HEIGHT);
-    glViewport(0, 0, viewSettings.windowWidth, viewSettings.windowHeight);
-    glutPostRedisplay();
+// The panels read their values as they draw, so all that is left is to keep the main window
+// current. GLUT calls this without pause while idle; the short wait keeps it from taking a
+// whole processor between the 20 ms frames.
+void idle() {
+    if (glutGetWindow() != MainWindow) glutSetWindow(MainWindow);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
 }
 
 void timer(int) {
@@ -43,10 +53,29 @@ void timer(int) {
     glutPostRedisplay();
 }
 
-void keyboard(unsigned char key, int, int) {
-    if (key == 27) std::exit(0);
+void installCallbacks() {
+    glutDisplayFunc(display);
+    glutMotionFunc(motionEvent);
+    glutPassiveMotionFunc(passiveMotionEvent);
+    glutReshapeFunc(reshape);
+    glutKeyboardFunc(keyboardEvent);
+    glutKeyboardUpFunc(keyboardUpEvent);
+    glutSpecialFunc(specialEvent);
+    glutSpecialUpFunc(specialUpEvent);
+    glutMouseFunc(mouseEvent);
+    glutMouseWheelFunc(mouseWheelEvent);
 }
 }  // namespace
+
+void reshape(int, int) {
+    int width = glutGet(GLUT_WINDOW_WIDTH), height = glutGet(GLUT_WINDOW_HEIGHT);
+    setPanelWindowSize(width, height);
+    DrawingArea area = drawingArea(width, height);
+    glViewport(area.x, area.y, area.width, area.height);
+    viewSettings.windowWidth = area.width;
+    viewSettings.windowHeight = area.height;
+    glutPostRedisplay();
+}
 
 int runViewer(int argc, char** argv) {
     if (argc > 1 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
@@ -60,15 +89,18 @@ int runViewer(int argc, char** argv) {
         return 1;
     }
 
-    // The window, its callbacks and the frame timer.
+    // The window and its callbacks.
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowSize(viewSettings.windowWidth, viewSettings.windowHeight);
     glutInit(&argc, argv);
     MainWindow = glutCreateWindow("Corvane");
-    glutDisplayFunc(display);
-    glutMotionFunc(trackballMotion);
-    glutReshapeFunc(reshape);
-    glutKeyboardFunc(keyboard);
+    installCallbacks();
+
+    // The panels, which show the log from now on, the idle callback and the frame timer.
+    initPanels();
+    glutIdleFunc(idle);
+    setLogBoxText(logText());
+    listDirectory();
     glutTimerFunc(20, timer, 0);
 
     // Graphics defaults in the main window's context, then the commands.

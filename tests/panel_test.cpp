@@ -1,0 +1,381 @@
+// The control panel driven as a person would, through the real boxes and simulated input: the
+// control callback, typed values and their limits, the file browser, the drawing area, quick
+// clicks, and a panel frame that leaves nothing behind for the script or the pick.
+#include <GL/freeglut.h>
+#include <backends/imgui_impl_opengl2.h>
+#include <imgui.h>
+#include <imgui_internal.h>
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <vector>
+
+#include "interpreter/runner.h"
+#include "tests/gl_test.h"
+#include "viewer/file_browser.h"
+#include "viewer/file_selection.h"
+#include "viewer/frame.h"
+#include "viewer/input.h"
+#include "viewer/panel.h"
+#include "viewer/panel_input.h"
+#include "viewer/trackball.h"
+#include "viewer/view_settings.h"
+
+namespace {
+class PanelTest : public GlTest {
+protected:
+    void SetUp() override {
+        GlTest::SetUp();
+        startPanels();
+        char here[4096];
+        ASSERT_NE(getcwd(here, sizeof here), nullptr);
+        startDirectory = here;
+    }
+    void TearDown() override {
+        ASSERT_EQ(chdir(startDirectory.c_str()), 0);
+        GlTest::TearDown();
+    }
+
+    // One panel frame with the given contents in a window at the top left, as the left
+    // panel is; afterwards the input waiting for the panel moves on, as after every frame.
+    void panelFrame(const std::function<void()>& contents) {
+        ImGui_ImplOpenGL2_NewFrame();
+        ImGui::GetIO().DeltaTime = 0.02f;
+        ImGui::NewFrame();
+        ImGui::SetNextWindowPos(ImVec2(0, 0));
+        ImGui::SetNextWindowSize(ImVec2(leftPanelWidth, 512));
+        ImGui::Begin("TestPanel", nullptr, ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoMove);
+        contents();
+        ImGui::End();
+        ImGui::EndFrame();
+        nextPanelInput();
+    }
+    // Clicks into the field at that point, types and presses Enter, all through the viewer's
+    // mouse and keyboard callbacks.
+    void typeAt(void (*box)(), ImVec2 at, const std::string& text) {
+        click(box, at);
+        for (char c : text) {
+            keyboardEvent((unsigned char)c, 0, 0);
+            keyboardUpEvent((unsigned char)c, 0, 0);
+        }
+        panelFrame(box);
+        keyboardEvent('\r', 0, 0);
+        keyboardUpEvent('\r', 0, 0);
+        for (int i = 0; i < 2; ++i) panelFrame(box);
+    }
+    void typeInto(void (*box)(), const char* label, const std::string& text) {
+        typeAt(box, find(box, label), text);
+    }
+    // Clicks there; a first click waits long enough not to make a double click with an
+    // earlier one.
+    void click(void (*box)(), ImVec2 at, int clicks = 1) {
+        for (int i = 0; i < 20; ++i) panelFrame(box);
+        for (int i = 0; i < clicks; ++i) {
+            mouseEvent(GLUT_LEFT_BUTTON, GLUT_DOWN, int(at.x), int(at.y));
+            mouseEvent(GLUT_LEFT_BUTTON, GLUT_UP, int(at.x), int(at.y));
+            panelFrame(box);
+        }
+        panelFrame(box);
+    }
+    // Where the control with this label lies in the box, found by moving the mouse down the
+    // panel until the panel says that control is under it. A spinner's text field has an
+    // inner name of its own.
+    ImVec2 find(void (*box)(), const char* label) {
+        for (float y = 0; y < 512; y += 2) {
+            ImGuiID plain = 0, spinner = 0;
+            passiveMotionEvent(30, int(y));
+            // Two frames, so that the one that answers remembers this point and no other.
+            for (int i = 0; i < 2; ++i) {
+                panelFrame([&] {
+                    plain = ImGui::GetID(label);
+                    ImGui::PushID(label);
+                    spinner = ImGui::GetID("");
+                    ImGui::PopID();
+                    box();
+                });
+            }
+            ImGuiID hovered = ImGui::GetHoveredID();
+            if (hovered != 0 && (hovered == plain || hovered == spinner)) return ImVec2(30, y + 1);
+        }
+        ADD_FAILURE() << "no control " << label;
+        return ImVec2(-100, -100);
+    }
+    // The centre of the browser's row, found from where the list lies.
+    ImVec2 browserRow(int row) {
+        ImVec2 list;
+        panelFrame([&] {
+            fileSelection();
+            list = ImGui::GetItemRectMin();
+        });
+        const ImGuiStyle& style = ImGui::GetStyle();
+        float pitch = ImGui::GetFontSize() + style.ItemSpacing.y;
+        return ImVec2(list.x + 20, list.y + style.FramePadding.y + row * pitch + pitch / 2 - 1);
+    }
+    std::string startDirectory;
+};
+
+TEST_F(PanelTest, ControlCallbackSwapsTheProjectionBoxes) {
+    EXPECT_TRUE(perspectivePanelEnabled());
+    EXPECT_FALSE(orthographicPanelEnabled());
+    struct Case {
+        int id, orthographic;
+        bool perspective, ortho;
+    } cases[] = {
+        {PROJECTION_CHANGED, 1, false, true}, {PROJECTION_CHANGED, 7, false, true},
+        {3, 0, false, true},                  {-1, 0, false, true},
+        {PROJECTION_CHANGED, 0, true, false}, {PROJECTION_CHANGED, -2, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.id << " " << c.orthographic);
+        viewSettings.orthographic = c.orthographic;
+        ControlCallback(c.id);
+        EXPECT_EQ(perspectivePanelEnabled(), c.perspective);
+        EXPECT_EQ(orthographicPanelEnabled(), c.ortho);
+    }
+
+    // The radio buttons store the mode and call the callback; a disabled box takes no typing.
+    viewSettings.orthographic = 0;
+    ControlCallback(PROJECTION_CHANGED);
+    ImVec2 fieldOfView = find(perspectiveBox, "Field of view (z/Z)");
+    click(projectionBox, find(projectionBox, "Orthographic"));
+    EXPECT_EQ(viewSettings.orthographic, 1);
+    EXPECT_FALSE(perspectivePanelEnabled());
+    EXPECT_TRUE(orthographicPanelEnabled());
+    typeAt(perspectiveBox, fieldOfView, "20");
+    EXPECT_EQ(viewSettings.fieldOfView, 50);
+    typeInto(orthographicBox, "X min", "-7");
+    EXPECT_EQ(viewSettings.orthoMin.x, -7);
+    click(projectionBox, find(projectionBox, "Perspective"));
+    EXPECT_EQ(viewSettings.orthographic, 0);
+    EXPECT_TRUE(perspectivePanelEnabled());
+    EXPECT_FALSE(orthographicPanelEnabled());
+}
+
+TEST_F(PanelTest, TypedValuesAreClampedOnlyBySpinners) {
+    auto fov = [] { return viewSettings.fieldOfView; };
+    auto tessellation = [] { return float(viewSettings.tessellation); };
+    auto azimuth = [] { return trackball.azimuth; };
+    auto zenith = [] { return trackball.zenith; };
+    struct Case {
+        void (*box)();
+        const char* label;
+        const char* typed;
+        std::function<float()> value;
+        float expected;
+    } cases[] = {
+        {perspectiveBox, "Field of view (z/Z)", "200", fov, 180},
+        {perspectiveBox, "Field of view (z/Z)", "-3", fov, 0},
+        {perspectiveBox, "Field of view (z/Z)", "120", fov, 120},
+        {perspectiveBox, "Near plane", "0", [] { return viewSettings.nearPlane; }, 0},
+        {perspectiveBox, "Far plane", "-5", [] { return viewSettings.farPlane; }, -5},
+        {visualizationBox, "Tesselation (t)", "2", tessellation, 4},
+        {visualizationBox, "Tesselation (t)", "500", tessellation, 128},
+        {visualizationBox, "Tesselation (t)", "77", tessellation, 77},
+        {trackballBox, "Distance (+/-)", "-4", [] { return trackball.distance; }, -4},
+        {trackballBox, "Azimuth", "7", azimuth, 6.2831855f},
+        {trackballBox, "Azimuth", "-1", azimuth, 0},
+        {trackballBox, "Zenith", "-4", zenith, -3.1415927f},
+        {trackballBox, "Zenith", "-3", zenith, -3},
+        {trackballBox, "Center z", "2.5", [] { return trackball.center.z; }, 2.5f},
+        {orthographicBox, "Z min", "-1e3", [] { return viewSettings.orthoMin.z; }, -50},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.label) + " " + c.typed);
+        typeInto(c.box, c.label, c.typed);
+        EXPECT_FLOAT_EQ(c.value(), c.expected);
+    }
+    // The width and height only show the drawing area's size, wherever one clicks and types.
+    for (float y = 0; y < 40; y += 3) typeAt(windowDimensionsBox, ImVec2(30, y), "5");
+    EXPECT_EQ(viewSettings.windowWidth, 128);
+    EXPECT_EQ(viewSettings.windowHeight, 128);
+}
+
+TEST_F(PanelTest, TypingIntoAFieldNeverTriggersAShortcut) {
+    typeInto(perspectiveBox, "Field of view (z/Z)", "2w0h0");
+    EXPECT_EQ(viewSettings.fieldOfView, 180);
+    EXPECT_EQ(viewSettings.wireframe, 0);
+    EXPECT_FALSE(viewSettings.panelsHidden);
+    // Once the field is left, the same keys act again.
+    keyboardEvent('w', 0, 0);
+    EXPECT_EQ(viewSettings.wireframe, 1);
+}
+
+TEST_F(PanelTest, LogBoxIsReadOnly) {
+    setLogBoxText("Log begins ...\nUnknown command \"Foo\"\n");
+    typeInto(logSection, "##log", "abc");
+    EXPECT_EQ(logBoxText(), "Log begins ...\nUnknown command \"Foo\"\n");
+}
+
+TEST_F(PanelTest, QuickClicksAndCheckBoxesReachThePanel) {
+    // A press and release that both come before the panel's next frame still count.
+    click(visualizationBox, find(visualizationBox, "Wireframe (w)"));
+    EXPECT_EQ(viewSettings.wireframe, 1);
+    click(visualizationBox, find(visualizationBox, "Smooth shading (s)"));
+    EXPECT_EQ(viewSettings.smoothShading, 0);
+    // A check box shows any non-zero value as checked, and unchecking stores 0.
+    viewSettings.wireframe = 5;
+    click(visualizationBox, find(visualizationBox, "Wireframe (w)"));
+    EXPECT_EQ(viewSettings.wireframe, 0);
+}
+
+class BrowserTest : public PanelTest {
+protected:
+    void SetUp() override {
+        PanelTest::SetUp();
+        for (const char* name : {"b.txt", "a.txt", ".hidden", "B.txt"})
+            std::ofstream(directory + "/" + name) << "Box\n";
+        for (const char* name : {"zdir", "Adir"})
+            std::filesystem::create_directory(directory + "/" + name);
+        std::ofstream(directory + "/zdir/inner.txt") << "Sphere\n";
+        std::filesystem::create_symlink("missing", directory + "/broken");
+        std::filesystem::create_directory_symlink(directory + "/zdir", directory + "/link");
+        ASSERT_EQ(chdir(directory.c_str()), 0);
+        listDirectory();
+    }
+    std::vector<std::string> listing() {
+        std::vector<std::string> names;
+        for (const BrowserEntry& entry : browserEntries())
+            names.push_back(entry.name + (entry.isDirectory ? "/" : ""));
+        return names;
+    }
+    std::string here() { return std::filesystem::current_path().string(); }
+};
+
+TEST_F(BrowserTest, ListsTheWayUpThenDirectoriesThenFiles) {
+    EXPECT_EQ(listing(), (std::vector<std::string>{"../", "Adir/", "link/", "zdir/", ".hidden",
+                                                   "B.txt", "a.txt", "b.txt", "broken"}));
+    // Listed on entry and on request only, not on every frame.
+    std::ofstream(directory + "/new.txt") << "Box\n";
+    panelFrame(fileSelection);
+    EXPECT_EQ(listing().size(), 9u);
+    listDirectory();
+    EXPECT_EQ(listing().size(), 10u);
+}
+
+TEST_F(BrowserTest, EnteringADirectoryMovesTheWorkingDirectory) {
+    auto call = [](int) { FAIL() << "no file was chosen"; };
+    activateEntry({"zdir", true}, FILE_CHOSEN, call);
+    EXPECT_EQ(here(), directory + "/zdir");
+    EXPECT_EQ(listing(), (std::vector<std::string>{"../", "inner.txt"}));
+    activateEntry({"..", true}, FILE_CHOSEN, call);
+    EXPECT_EQ(here(), directory);
+    // A directory that went away leaves the browser where it was, listed afresh.
+    std::filesystem::remove(directory + "/Adir");
+    activateEntry({"Adir", true}, FILE_CHOSEN, call);
+    EXPECT_EQ(here(), directory);
+    EXPECT_EQ(listing().size(), 8u);
+}
+
+TEST_F(BrowserTest, DoubleClicksEnterDirectoriesAndChooseFiles) {
+    scriptFileName = "a.txt";   // as given on the command line
+    ASSERT_TRUE(runScript());
+    // A single click only selects.
+    click(fileSelection, browserRow(3));
+    EXPECT_EQ(here(), directory);
+    click(fileSelection, browserRow(3), 2);   // zdir/
+    EXPECT_EQ(here(), directory + "/zdir");
+    // The command-line name is now looked for in the new directory.
+    EXPECT_FALSE(runScript());
+    EXPECT_EQ(logOf(), "Cannot open: a.txt\n");
+
+    click(fileSelection, browserRow(1), 2);   // inner.txt
+    EXPECT_EQ(chosenFile(), "inner.txt");
+    EXPECT_EQ(scriptFileName, "inner.txt");
+    EXPECT_TRUE(runScript());
+    EXPECT_EQ(statusText(true), "Drawing : inner.txt");
+
+    click(fileSelection, browserRow(0), 2);   // ../
+    EXPECT_EQ(here(), directory);
+    click(fileSelection, browserRow(7), 2);   // b.txt
+    EXPECT_EQ(scriptFileName, "b.txt");
+    EXPECT_TRUE(runScript());
+}
+
+TEST(DrawingAreaTest, WhatThePanelsLeave) {
+    struct Case {
+        int width, height;
+        bool hidden;
+        DrawingArea area;
+    } cases[] = {
+        {1000, 512, false, {leftPanelWidth, 0, 1000 - leftPanelWidth - rightPanelWidth, 512}},
+        {1000, 512, true, {0, 0, 1000, 512}},
+        {300, 200, false, {leftPanelWidth, 0, 0, 200}},
+        {1000, 0, false, {leftPanelWidth, 0, 520, 0}},
+        {0, 0, true, {0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << c.hidden);
+        viewSettings.panelsHidden = c.hidden;
+        DrawingArea area = drawingArea(c.width, c.height);
+        EXPECT_EQ(area.x, c.area.x);
+        EXPECT_EQ(area.y, c.area.y);
+        EXPECT_EQ(area.width, c.area.width);
+        EXPECT_EQ(area.height, c.area.height);
+    }
+    viewSettings.panelsHidden = false;
+}
+
+TEST_F(PanelTest, AFlatDrawingAreaStillGivesAFiniteProjection) {
+    viewSettings.windowHeight = 0;
+    ASSERT_TRUE(run("Box\n"));
+    GLdouble projection[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    for (double value : projection) EXPECT_TRUE(std::isfinite(value));
+}
+
+struct GlSnapshot {
+    std::array<GLdouble, 16> modelview, projection;
+    std::vector<GLfloat> depth;
+    std::array<GLfloat, 4> colour;
+    std::array<GLint, 4> viewport;
+    GLint matrixMode, vertexArray, colourArray, texture2d, lighting, depthTest, blend, scissor;
+    GLvoid* vertexPointer;
+    bool operator==(const GlSnapshot&) const = default;
+};
+
+GlSnapshot snapshot(int size) {
+    GlSnapshot s{};
+    glGetDoublev(GL_MODELVIEW_MATRIX, s.modelview.data());
+    glGetDoublev(GL_PROJECTION_MATRIX, s.projection.data());
+    s.depth.resize(std::size_t(size) * size);
+    glReadPixels(0, 0, size, size, GL_DEPTH_COMPONENT, GL_FLOAT, s.depth.data());
+    glGetFloatv(GL_CURRENT_COLOR, s.colour.data());
+    glGetIntegerv(GL_VIEWPORT, s.viewport.data());
+    glGetIntegerv(GL_MATRIX_MODE, &s.matrixMode);
+    s.vertexArray = glIsEnabled(GL_VERTEX_ARRAY);
+    s.colourArray = glIsEnabled(GL_COLOR_ARRAY);
+    s.texture2d = glIsEnabled(GL_TEXTURE_2D);
+    s.lighting = glIsEnabled(GL_LIGHTING);
+    s.depthTest = glIsEnabled(GL_DEPTH_TEST);
+    s.blend = glIsEnabled(GL_BLEND);
+    s.scissor = glIsEnabled(GL_SCISSOR_TEST);
+    glGetPointerv(GL_VERTEX_ARRAY_POINTER, &s.vertexPointer);
+    return s;
+}
+
+TEST_F(PanelTest, PanelFrameLeavesNoTraceForTheScriptOrThePick) {
+    static const float points[] = {0, 0, 0, 1, 1, 1};
+    glEnableClientState(GL_VERTEX_ARRAY);   // as a script's VertexArray would
+    glVertexPointer(3, GL_FLOAT, 0, points);
+    glColor3f(0.25f, 0.5f, 0.75f);
+    ASSERT_TRUE(run("ViewTransform\nTranslate 1 2 3\n{ Scale 10 10 10 Box }\n"));
+    setPanelWindowSize(size, size);
+    double before[3], after[3];
+    ASSERT_TRUE(pickCenter(size / 2, size / 2, before));
+    GlSnapshot start = snapshot(size);
+    for (bool hidden : {false, true}) {
+        viewSettings.panelsHidden = hidden;
+        drawPanels();
+        EXPECT_TRUE(snapshot(size) == start) << (hidden ? "hidden" : "shown");
+    }
+    ASSERT_TRUE(pickCenter(size / 2, size / 2, after));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(before[i], after[i]);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+}  // namespace

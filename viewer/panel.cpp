@@ -1,0 +1,286 @@
+// The control panel: its Dear ImGui context, the boxes of both panels in layout order, the
+// control callback, hiding and showing, and the drawing area the panels leave to the scene.
+// The panels share the scene's GL context and are drawn after the script has run, so their
+// renderer runs inside a saved copy of every attribute and of the client arrays: the right-click
+// pick and the next frame must find exactly what the script left.
+#include "viewer/panel.h"
+
+#include <GL/freeglut.h>
+#include <backends/imgui_impl_glut.h>
+#include <backends/imgui_impl_opengl2.h>
+#include <imgui.h>
+
+#include <algorithm>
+#include <cfloat>
+
+#include "commands/client_arrays.h"
+#include "interpreter/grouping.h"
+#include "viewer/file_browser.h"
+#include "viewer/file_selection.h"
+#include "viewer/trackball.h"
+#include "viewer/view_settings.h"
+
+namespace {
+// Panel state: what the controls themselves hold besides the bound fields.
+std::string LogBox;                       // the log box's text, replaced by every frame
+struct PanelBoxState {
+    bool enabled;
+};
+PanelBoxState PerspectivePanel{true};     // enabled while the projection is perspective
+PanelBoxState OrthographicPanel{false};   // enabled while it is orthographic
+
+constexpr ImGuiWindowFlags pinned = ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoMove |
+                                    ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoCollapse |
+                                    ImGuiWindowFlags_NoSavedSettings;
+constexpr float fieldWidth = 96;          // value fields of the right panel, step buttons included
+constexpr float narrowFieldWidth = 50;    // the orthographic box's six fields
+constexpr float sizeFieldWidth = 40;      // the two window-dimension fields
+constexpr float boxPadding = 8;           // between a box's frame and its controls
+constexpr float angleStep = 0.01f;        // radians per click on an angle's step buttons
+
+// A framed group with its title, the counterpart of an embossed panel box.
+void beginBox(const char* title) {
+    ImGui::BeginGroup();
+    ImGui::Dummy(ImVec2(0, 0));
+    ImGui::Indent(boxPadding);
+    ImGui::TextUnformatted(title);
+}
+
+void endBox() {
+    ImGui::Unindent(boxPadding);
+    ImGui::Dummy(ImVec2(0, 0));
+    ImGui::EndGroup();
+    ImVec2 topLeft = ImGui::GetItemRectMin();
+    float right = ImGui::GetWindowPos().x + ImGui::GetWindowContentRegionMax().x;
+    ImVec2 bottomRight(right, ImGui::GetItemRectMax().y);
+    ImGui::GetWindowDrawList()->AddRect(topLeft, bottomRight, ImGui::GetColorU32(ImGuiCol_Border),
+                                        ImGui::GetStyle().FrameRounding);
+}
+
+void floatField(const char* label, float* value, float width = fieldWidth) {
+    ImGui::SetNextItemWidth(width);
+    ImGui::InputFloat(label, value, 0, 0, "%g");
+}
+
+void intField(const char* label, int* value, float width) {
+    ImGui::SetNextItemWidth(width);
+    ImGui::InputInt(label, value, 0, 0);
+}
+
+// A spinner: a field with step buttons whose value is clamped after every edit, typed or stepped.
+void floatSpinner(const char* label, float* value, float lowest, float highest, float step) {
+    ImGui::SetNextItemWidth(fieldWidth);
+    if (ImGui::InputFloat(label, value, step, step * 10, "%g"))
+        *value = std::clamp(*value, lowest, highest);
+}
+
+void intSpinner(const char* label, int* value, int lowest, int highest) {
+    ImGui::SetNextItemWidth(fieldWidth);
+    if (ImGui::InputInt(label, value, 1, 10)) *value = std::clamp(*value, lowest, highest);
+}
+
+// A check box over an int field: any non-zero value shows as checked.
+void checkBox(const char* label, int* value) {
+    bool checked = *value != 0;
+    if (ImGui::Checkbox(label, &checked)) *value = checked ? 1 : 0;
+}
+
+void beginPanel(const char* name, float x, float width) {
+    ImGui::SetNextWindowPos(ImVec2(x, 0));
+    ImGui::SetNextWindowSize(ImVec2(width, ImGui::GetIO().DisplaySize.y));
+    ImGui::Begin(name, nullptr, pinned);
+}
+
+void leftPanel() {
+    beginPanel("LeftPanel", 0, leftPanelWidth);
+    windowDimensionsBox();
+    fileSelection();
+    logSection();
+    ImGui::TextUnformatted("Press 'h' to hide/unhide UI");
+    ImGui::End();
+}
+
+void rightPanel() {
+    beginPanel("RightPanel", ImGui::GetIO().DisplaySize.x - rightPanelWidth, rightPanelWidth);
+    trackballBox();
+    projectionBox();
+    perspectiveBox();
+    orthographicBox();
+    visualizationBox();
+    ImGui::End();
+}
+
+void stylePanels() {
+    ImGui::StyleColorsDark();
+    ImGuiStyle& style = ImGui::GetStyle();
+    // Compact enough for both panels to fit the starting window's height.
+    style.WindowPadding = ImVec2(6, 6);
+    style.FramePadding = ImVec2(4, 2);
+    style.ItemSpacing = ImVec2(6, 3);
+    style.WindowRounding = 0;
+    style.FrameRounding = 2;
+    style.Colors[ImGuiCol_WindowBg].w = 1;   // the panels are solid, not see-through
+}
+}  // namespace
+
+DrawingArea drawingArea(int windowWidth, int windowHeight) {
+    int height = std::max(windowHeight, 0);
+    if (viewSettings.panelsHidden) return {0, 0, std::max(windowWidth, 0), height};
+    int width = std::max(windowWidth - leftPanelWidth - rightPanelWidth, 0);
+    return {leftPanelWidth, 0, width, height};
+}
+
+void initPanels() {
+    if (ImGui::GetCurrentContext()) return;
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    // The program writes no files, and the browser moves the working directory around.
+    io.IniFilename = nullptr;
+    io.LogFilename = nullptr;
+    ImGui_ImplGLUT_Init();
+    ImGui_ImplOpenGL2_Init();
+    stylePanels();
+    setPanelWindowSize(glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT));
+}
+
+void setPanelWindowSize(int width, int height) {
+    ImGui_ImplGLUT_ReshapeFunc(std::max(width, 0), std::max(height, 0));
+}
+
+void drawPanels() {
+    ImGui_ImplOpenGL2_NewFrame();
+    ImGui_ImplGLUT_NewFrame();   // starts the panel's frame as well
+    if (!viewSettings.panelsHidden) {
+        leftPanel();
+        rightPanel();
+    }
+    ImGui::Render();
+    // The renderer restores only part of what it changes (not the current colour, for one).
+    KeepClientArrays keepArrays;
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+    popAttributes();
+}
+
+void setLogBoxText(const std::string& text) { LogBox = text; }
+const std::string& logBoxText() { return LogBox; }
+
+void ControlCallback(int id) {
+    if (id == FILE_CHOSEN) {
+        // The runner notices the new name on the next frame; nothing is opened here.
+        scriptFileName = chosenFile();
+    } else if (id == PROJECTION_CHANGED) {
+        if (viewSettings.orthographic == 0) {
+            PerspectivePanel.enabled = true;
+            OrthographicPanel.enabled = false;
+        } else if (viewSettings.orthographic == 1) {
+            PerspectivePanel.enabled = false;
+            OrthographicPanel.enabled = true;
+        }
+    }
+}
+
+bool perspectivePanelEnabled() { return PerspectivePanel.enabled; }
+bool orthographicPanelEnabled() { return OrthographicPanel.enabled; }
+
+void togglePanels() { viewSettings.panelsHidden = !viewSettings.panelsHidden; }
+
+bool panelWantsMouse(int x) {
+    const ImGuiIO& io = ImGui::GetIO();
+    if (io.WantCaptureMouse) return true;
+    if (viewSettings.panelsHidden) return false;
+    // The toolkit learns where the mouse is only at its next frame; the panels' places are
+    // known now.
+    return x < leftPanelWidth || x >= int(io.DisplaySize.x) - rightPanelWidth;
+}
+
+bool panelWantsKeyboard() { return ImGui::GetIO().WantCaptureKeyboard; }
+
+void windowDimensionsBox() {
+    beginBox("Window dimensions");
+    ImGui::BeginDisabled();   // they show the drawing area's size; the window sets it
+    intField("Width", &viewSettings.windowWidth, sizeFieldWidth);
+    ImGui::SameLine();
+    intField("Height", &viewSettings.windowHeight, sizeFieldWidth);
+    ImGui::EndDisabled();
+    endBox();
+}
+
+void fileSelection() {
+    ImGui::AlignTextToFramePadding();
+    ImGui::TextUnformatted("Select file");
+    ImGui::SameLine(ImGui::GetWindowContentRegionMax().x - ImGui::CalcTextSize("Refresh").x -
+                    2 * ImGui::GetStyle().FramePadding.x);
+    if (ImGui::Button("Refresh")) listDirectory();
+    drawFileBrowser(-FLT_MIN, 180, FILE_CHOSEN, ControlCallback);
+}
+
+void logSection() {
+    ImGui::TextUnformatted("Log");
+    // Read-only: the text can be selected and copied but never changed.
+    ImGui::InputTextMultiline("##log", LogBox.data(), LogBox.size() + 1, ImVec2(-FLT_MIN, 150),
+                              ImGuiInputTextFlags_ReadOnly);
+}
+
+void trackballBox() {
+    beginBox("Trackball");
+    floatField("Distance (+/-)", &trackball.distance);
+    floatSpinner("Azimuth", &trackball.azimuth, 0, 6.2831855f, angleStep);
+    floatSpinner("Zenith", &trackball.zenith, -3.1415927f, 3.1415927f, angleStep);
+    floatField("Center x", &trackball.center.x);
+    floatField("Center y", &trackball.center.y);
+    floatField("Center z", &trackball.center.z);
+    ImGui::TextUnformatted("Right click to set center");
+    endBox();
+}
+
+void projectionBox() {
+    beginBox("Projection");
+    if (ImGui::RadioButton("Perspective", &viewSettings.orthographic, 0))
+        ControlCallback(PROJECTION_CHANGED);
+    if (ImGui::RadioButton("Orthographic", &viewSettings.orthographic, 1))
+        ControlCallback(PROJECTION_CHANGED);
+    endBox();
+}
+
+void perspectiveBox() {
+    ImGui::BeginDisabled(!PerspectivePanel.enabled);
+    beginBox("Perspective");
+    floatSpinner("Field of view (z/Z)", &viewSettings.fieldOfView, 0, 180, 1);
+    floatField("Near plane", &viewSettings.nearPlane);
+    floatField("Far plane", &viewSettings.farPlane);
+    endBox();
+    ImGui::EndDisabled();
+}
+
+void orthographicBox() {
+    ImGui::BeginDisabled(!OrthographicPanel.enabled);
+    beginBox("Orthographic");
+    ImGui::BeginGroup();
+    floatField("X min", &viewSettings.orthoMin.x, narrowFieldWidth);
+    floatField("Y min", &viewSettings.orthoMin.y, narrowFieldWidth);
+    floatField("Z min", &viewSettings.orthoMin.z, narrowFieldWidth);
+    ImGui::EndGroup();
+    ImGui::SameLine();
+    ImGui::BeginGroup();
+    floatField("X max", &viewSettings.orthoMax.x, narrowFieldWidth);
+    floatField("Y max", &viewSettings.orthoMax.y, narrowFieldWidth);
+    floatField("Z max", &viewSettings.orthoMax.z, narrowFieldWidth);
+    ImGui::EndGroup();
+    endBox();
+    ImGui::EndDisabled();
+}
+
+void visualizationBox() {
+    beginBox("Visualization");
+    intSpinner("Tesselation (t)", &viewSettings.tessellation, 4, 128);
+    checkBox("Smooth shading (s)", &viewSettings.smoothShading);
+    checkBox("Wireframe (w)", &viewSettings.wireframe);
+    endBox();
+}
+
+void resetPanels() {
+    LogBox.clear();
+    PerspectivePanel.enabled = true;
+    OrthographicPanel.enabled = false;
+}

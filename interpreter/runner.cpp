@@ -15,6 +15,7 @@
 #include "interpreter/display_lists.h"
 #include "interpreter/grouping.h"
 #include "interpreter/message_log.h"
+#include "interpreter/run_stats.h"
 #include "interpreter/script_stream.h"
 #include "viewer/file_selection.h"
 
@@ -89,6 +90,7 @@ int interpret(ScriptStream& in) {
             fail("Unknown command \"" + token + "\"");
             continue;
         }
+        noteCommandDispatched();
         if (!handler(in)) scriptFailed = true;
         if (in.good() || in.eof())
             ++validTokens;
@@ -97,9 +99,8 @@ int interpret(ScriptStream& in) {
     }
     return validTokens;
 }
-}  // namespace
 
-bool runScript() {
+bool runCurrentVersion() {
     if (scriptFileName.empty()) {
         // One line is enough: repeating it every frame would grow the log without bound.
         const auto& messages = logMessages();
@@ -125,6 +126,14 @@ bool runScript() {
     int validTokens = interpret(in);
     checkEndOfScript(validTokens);
     return !scriptFailed;
+}
+}  // namespace
+
+bool runScript() {
+    beginRunStats();
+    bool ran = runCurrentVersion();
+    endRunStats();
+    return ran;
 }
 
 void resetRunner() {

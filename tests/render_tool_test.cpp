@@ -1,4 +1,5 @@
-// corvane-render as a user runs it: exit statuses, diagnostics, the raw log and the picture.
+// corvane-render as a user runs it: exit statuses, diagnostics, the raw log, the pictures, the
+// view options, sequences, reference checks, --check and --stats.
 #include <gtest/gtest.h>
 #include <stb_image.h>
 
@@ -6,8 +7,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
+
+#include "interpreter/command_table.h"
+#include "tools/picture_compare.h"
 
 namespace {
 struct Result {
@@ -41,6 +46,18 @@ protected:
                               " 2>" + err;
         int status = std::system(command.c_str());
         return {WEXITSTATUS(status), slurp(out), slurp(err)};
+    }
+    Picture picture(const std::string& path) {
+        Picture p;
+        std::string error;
+        EXPECT_TRUE(readPicture(path, p, error)) << path << ": " << error;
+        return p;
+    }
+    // "$F" in a message stands for the script's file name.
+    static std::string expand(std::string text, const std::string& file) {
+        for (auto at = text.find("$F"); at != std::string::npos; at = text.find("$F", at + file.size()))
+            text.replace(at, 2, file);
+        return text;
     }
     std::string directory;
 };
@@ -123,5 +140,275 @@ TEST_F(RenderToolTest, FramesAdvanceTheClock) {
     ASSERT_NE(pixels, nullptr);
     EXPECT_EQ(pixels[3 * (16 * 32 + 16) + 2], 51);   // background in the middle
     stbi_image_free(pixels);
+}
+}  // namespace
+
+namespace {
+bool isBackground(const Picture& p, int x, int y) {
+    const unsigned char* at = &p.rgb[(std::size_t(y) * p.width + x) * 3];
+    return at[0] == 0 && at[1] == 0 && at[2] == 51;
+}
+
+int redPixels(const Picture& p) {
+    int count = 0;
+    for (std::size_t i = 0; i < p.rgb.size(); i += 3)
+        count += p.rgb[i] == 255 && p.rgb[i + 1] == 0 && p.rgb[i + 2] == 0;
+    return count;
+}
+
+struct ViewCase {
+    const char* script;
+    const char* options;
+    int x, y;          // picture coordinates, top row 0, in a 64x64 picture
+    bool drawn;
+};
+
+// The panel's values reach the first frame, and ViewTransform uses the trackball's.
+TEST_F(RenderToolTest, ViewOptionsSetTheFirstFrame) {
+    const char* atOrigin = "ViewTransform\nBox\n";
+    const ViewCase cases[] = {
+        {atOrigin, "", 32, 32, true},
+        {atOrigin, "", 32, 16, false},
+        {atOrigin, "--distance 2", 32, 16, true},
+        {atOrigin, "--fov 1", 32, 16, true},
+        {atOrigin, "--near 40", 32, 32, false},
+        {atOrigin, "--far 20", 32, 32, false},
+        {atOrigin, "--center 0,20,0", 32, 32, false},
+        {atOrigin, "--distance 2", 50, 30, true},
+        {atOrigin, "--wireframe --distance 2", 50, 30, false},
+        {atOrigin, "--orthographic --ortho-box -1,-1,-50,1,1,50", 32, 20, true},
+        {atOrigin, "--orthographic --ortho-box -1,-1,-50,1,1,50", 32, 4, false},
+        {atOrigin, "--ortho-box -1,-1,-50,1,1,50", 32, 20, false},   // perspective still
+        {"ViewTransform\nTranslate 0 0 5\nBox\n", "", 32, 32, false},
+        {"ViewTransform\nTranslate 0 0 5\nBox\n", "--azimuth 1.5707964", 32, 32, true},
+        {"ViewTransform\nTranslate 10 0 0\nBox\n", "", 32, 32, true},
+        {"ViewTransform\nTranslate 10 0 0\nBox\n", "--zenith 0.5", 32, 32, false},
+        {"Translate 0 0 -5\nBox\n", "--center 0,20,0 --azimuth 2", 32, 32, true},   // no ViewTransform
+    };
+    for (const ViewCase& c : cases) {
+        SCOPED_TRACE(std::string(c.script) + " " + c.options);
+        std::string script = write("view.txt", c.script), png = directory + "/view.png";
+        Result r = render(script + " --size 64x64 -o " + png + " " + c.options);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(isBackground(picture(png), c.x, c.y), !c.drawn);
+    }
+}
+
+struct ChangeCase {
+    const char* script;
+    const char* options;   // each changes the picture against the same script without them
+};
+
+TEST_F(RenderToolTest, ShadingTessellationAndClockChangeThePicture) {
+    const ChangeCase cases[] = {
+        {"Translate 0 0 -4\nSphere\n", "--flat"},
+        {"Translate 0 0 -4\nSphere\n", "--tessellation 4"},
+        {"Translate 0 0 -4\nCone\n", "--tessellation 128"},
+        {"Translate 0 0 -6\nRotateIncremental 90 0 0 1 10\nScale 2 0.6 1\nBox\n", "--clock 0.5"},
+    };
+    for (const ChangeCase& c : cases) {
+        SCOPED_TRACE(std::string(c.script) + " " + c.options);
+        std::string script = write("scene.txt", c.script);
+        std::string plain = directory + "/plain.png", changed = directory + "/changed.png";
+        ASSERT_EQ(render(script + " --size 64x64 -o " + plain).status, 0);
+        ASSERT_EQ(render(script + " --size 64x64 -o " + changed + " " + c.options).status, 0);
+        EXPECT_GT(comparePictures(picture(changed), picture(plain), 8).differing, 0);
+    }
+}
+
+// A rotation with a period of ten frames: the frames of one period all differ, and the next
+// periods repeat them exactly.
+TEST_F(RenderToolTest, SequenceOfAnIncrementalRotation) {
+    std::string script = write("spin.txt", "Translate 0 0 -6\nRotateIncremental 450 0 0 1 0.2\n"
+                                           "Scale 2 0.6 1\nBox\n");
+    std::filesystem::create_directory(directory + "/frames");
+    Result r = render(script + " --size 48x48 --frames 25 -o " + directory + "/frames/f%03d.png");
+    ASSERT_EQ(r.status, 0) << r.err;
+    int written = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(directory + "/frames"))
+        written += entry.is_regular_file();
+    EXPECT_EQ(written, 25);
+    auto frame = [&](int n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frames/f%03d.png", n);
+        return picture(directory + name);
+    };
+    std::vector<Picture> period;
+    for (int n = 0; n < 10; ++n) period.push_back(frame(n));
+    for (int a = 0; a < 10; ++a)
+        for (int b = a + 1; b < 10; ++b)
+            EXPECT_TRUE(comparePictures(period[a], period[b], 8).differs(0.001)) << a << " " << b;
+    for (int n = 10; n < 25; ++n) EXPECT_EQ(frame(n).rgb, period[n % 10].rgb) << n;
+
+    // --every: only multiples of K, named by their frame numbers; --clock starts later.
+    std::filesystem::create_directory(directory + "/every");
+    r = render(script + " --size 48x48 --frames 10 --every 4 -o " + directory + "/every/e%d.png");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory + "/every"))
+        names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"e0.png", "e4.png", "e8.png"}));
+    EXPECT_EQ(picture(directory + "/every/e8.png").rgb, period[8].rgb);
+    r = render(script + " --size 48x48 --clock 0.06 --frames 2 -o " + directory + "/late.png");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(picture(directory + "/late.png").rgb, period[4].rgb);
+}
+
+TEST_F(RenderToolTest, ReferenceCheck) {
+    std::string scene = write("scene.txt", "Translate 0 0 -6\nScale 2 0.6 1\nBox\n");
+    std::string changed = write("changed.txt", "Translate 0 0 -6\nScale 2 0.8 1\nBox\n");
+    std::string ref = directory + "/ref.png", diff = directory + "/diff.png";
+    ASSERT_EQ(render(scene + " --size 64x64 -o " + ref).status, 0);
+
+    // Against its own output: a match, nothing said, the diff all grey.
+    Result r = render(scene + " --size 64x64 --reference " + ref + " --diff " + diff);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(redPixels(picture(diff)), 0);
+
+    // Against a changed scene: status 3, one line, the differing pixels red in the diff.
+    r = render(changed + " --size 64x64 --reference " + ref + " --diff " + diff);
+    EXPECT_EQ(r.status, 3);
+    std::smatch m;
+    std::regex line("corvane-render: the frame differs from " + ref +
+                    ": ([0-9]+) of 4096 pixels \\([0-9.]+%, more than the threshold 0\\.1%\\) "
+                    "differ by more than 8 in a channel; the largest channel difference is "
+                    "([0-9]+)\n");
+    ASSERT_TRUE(std::regex_match(r.err, m, line)) << r.err;
+    EXPECT_EQ(std::stoi(m[1]), redPixels(picture(diff)));
+    EXPECT_GT(std::stoi(m[1]), 40);
+    EXPECT_GT(std::stoi(m[2]), 8);
+
+    // Loose enough settings accept the change; another size never matches.
+    EXPECT_EQ(render(changed + " --size 64x64 --reference " + ref + " --threshold 0.5").status, 0);
+    EXPECT_EQ(render(changed + " --size 64x64 --reference " + ref + " --tolerance 255").status, 0);
+    r = render(scene + " --size 64x32 --reference " + ref);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, "corvane-render: the frame is 64x32 pixels but " + ref + " is 64x64\n");
+
+    // Script errors outrank a difference.
+    std::string broken = write("broken.txt", "Box\nFoo\n");
+    r = render(broken + " --size 64x64 --reference " + ref);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.find(broken + ":2:1: Unknown command \"Foo\"\n"), 0u) << r.err;
+
+    // References and diffs that cannot be used are refused before any frame.
+    std::string text = write("text.png", "not a picture");
+    std::string before = slurp(ref);
+    for (const std::string& arguments :
+         {"--reference " + directory + "/missing.png", "--reference " + text,
+          "--reference " + ref + " --diff " + ref, "--reference " + ref + " -o " + ref,
+          "--reference " + ref + " --diff " + directory + "/none/d.png"}) {
+        SCOPED_TRACE(arguments);
+        r = render(scene + " --size 64x64 " + arguments);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("usage: corvane-render"), std::string::npos);
+    }
+    EXPECT_EQ(slurp(ref), before);
+}
+
+struct CheckCase {
+    const char* script;
+    int status;
+    const char* diagnostics;   // "$F" stands for the script's name
+};
+
+// Columns count bytes from 1, a tab as one, as vim's %c and VS Code's column read them; CR LF
+// line ends leave columns alone; end-of-script messages point just past the file's last byte.
+TEST_F(RenderToolTest, CheckPointsAtTheWord) {
+    const CheckCase cases[] = {
+        {"# fine\r\nBox\r\n", 0, ""},
+        {"Box\r\n\tFoo\r\n", 1, "$F:2:2: Unknown command \"Foo\"\n"},
+        {"\tFoo 1\r\nBar\r\n", 1,
+         "$F:1:2: Unknown command \"Foo\"\n$F:1:6: Unknown command \"1\"\n"
+         "$F:2:1: Unknown command \"Bar\"\n$F:3:1: No valid tokens in: $F\n"},
+        {"Box\r\n\t\tTranslate 1 x\r\nBox\r\n", 1,
+         "$F:2:3: Problems parsing arguments to Translate\n"},
+        {"Box\r\n  \t}\r\n", 1, "$F:2:4: unmatched `}'\n"},
+        {"Box\r\n\t Begin Foo\r\n", 1, "$F:2:3: Invalid primitive \"Foo\" followed Begin\n"},
+        {"Box\r\n{\r\n\tSphere\r\n", 1, "$F:4:1: 1 unmatched `{'(s)\n"},
+        {"Box\r\n{\tSphere", 1, "$F:2:9: 1 unmatched `{'(s)\n"},
+        {"", 1, "$F:1:1: No valid tokens in: $F\n"},
+    };
+    for (const CheckCase& c : cases) {
+        SCOPED_TRACE(c.script);
+        std::string script = write("check.txt", c.script);
+        Result r = render("--check " + script);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, expand(c.diagnostics, script));
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        EXPECT_NE(entry.path().extension(), ".png");   // --check writes no picture
+}
+
+struct StatsCase {
+    const char* script;
+    int frames;
+    int status;
+    const char* lastFrame;
+};
+
+TEST_F(RenderToolTest, StatsCountFramesAndCommands) {
+    const StatsCase cases[] = {
+        {"Translate 0 0 -5\n# Box Box\n{ Sphere }\nBox\n", 3, 0,
+         "5 commands dispatched, 0 display lists replayed"},
+        {"Translate 0 0 -5\nFoo\nBox\n", 1, 1, "2 commands dispatched, 0 display lists replayed"},
+        // The failed version is latched: later frames dispatch nothing.
+        {"Translate 0 0 -5\nFoo\nBox\n", 2, 1, "0 commands dispatched, 0 display lists replayed"},
+    };
+    for (const StatsCase& c : cases) {
+        SCOPED_TRACE(c.script);
+        std::string script = write("stats.txt", c.script);
+        Result r = render(script + " --size 32x32 --stats --frames " + std::to_string(c.frames));
+        EXPECT_EQ(r.status, c.status);
+        std::regex report("(.*\n)?frames: " + std::to_string(c.frames) +
+                          "\nrunScript time per frame: mean [0-9]+\\.[0-9]{3} ms, largest "
+                          "[0-9]+\\.[0-9]{3} ms\nlast frame: " + c.lastFrame + "\n");
+        EXPECT_TRUE(std::regex_match(r.err, report)) << r.err;
+    }
+}
+
+// Display lists: a later frame seeks past the list body and replays the list per CallList.
+TEST_F(RenderToolTest, StatsCountReplayedLists) {
+    fillCommandTable();
+    if (!findCommand("CallList")) GTEST_SKIP() << "no display lists yet";
+    std::string script = write("lists.txt", "BeginList a\nBox\nEndList\nCallList a\nCallList a\n");
+    Result r = render(script + " --size 32x32 --stats --frames 2");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("\nlast frame: 3 commands dispatched, 2 display lists replayed\n"),
+              std::string::npos)
+        << r.err;
+}
+
+TEST_F(RenderToolTest, BadValuesAreRefusedBeforeAnyFrame) {
+    std::string good = write("good.txt", "Box\n");
+    const std::pair<std::string, std::string> cases[] = {
+        {"--size 100000x10", "--size is larger than the GL's largest drawing area"},
+        {"--fov x", "--fov needs a number of degrees, not \"x\""},
+        {"-o f%s.png", "may hold one frame-number field"},
+        {"-o " + directory + "/none/f%02d.png --frames 3", "cannot write " + directory + "/none/f00.png"},
+        {"-o " + directory, "cannot write " + directory + ": it is a directory"},
+        {"--reference " + directory + "/missing.png", "there is no such file"},
+    };
+    for (const auto& [arguments, reason] : cases) {
+        SCOPED_TRACE(arguments);
+        Result r = render(good + " " + arguments);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("corvane-render: " ), std::string::npos);
+        EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("usage: corvane-render"), std::string::npos);
+    }
+    // Clamped values run, with a note.
+    Result r = render(good + " --tessellation 1000");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "corvane-render: note: --tessellation 1000 is beyond the panel's range "
+                     "4..128; using 128\n");
+    r = render("--help");
+    for (const char* option :
+         {"--orthographic", "--fov", "--near", "--far", "--ortho-box", "--flat", "--wireframe",
+          "--tessellation", "--distance", "--azimuth", "--zenith", "--center", "--clock", "--every",
+          "--reference", "--tolerance", "--threshold", "--diff", "--check", "--stats", "%04d"})
+        EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 }  // namespace

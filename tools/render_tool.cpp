@@ -1,145 +1,195 @@
-// corvane-render's options, its frames and its exit statuses:
-// 0 the last frame ran cleanly, 1 it reported errors, 2 usage or environment trouble.
+// corvane-render's run: files checked before any frame, the frames, the pictures and the
+// reports. Exit statuses: 0 the last frame ran cleanly (and matched the reference), 1 it
+// reported errors, 2 usage or environment trouble, 3 it ran cleanly but differs from the
+// reference. Script errors outrank a difference: a broken scene says nothing about the picture.
 #include "tools/render_tool.h"
 
-#include <stb_image_write.h>
+#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
+#include <filesystem>
+#include <iomanip>
 #include <iostream>
-#include <optional>
 #include <string>
+#include <vector>
 
 #include "interpreter/command_table.h"
 #include "interpreter/message_log.h"
+#include "interpreter/run_stats.h"
 #include "interpreter/script_location.h"
 #include "tools/offscreen.h"
+#include "tools/picture_compare.h"
+#include "tools/render_options.h"
 #include "viewer/file_selection.h"
 #include "viewer/frame.h"
+#include "viewer/trackball.h"
+#include "viewer/view_settings.h"
+
+namespace fs = std::filesystem;
 
 namespace {
-constexpr const char* usage =
-    "usage: corvane-render SCRIPT [-o OUT.png] [--size WxH] [--frames N] [--raw-log]\n";
-
-constexpr const char* help =
-    "Runs a scene script without a visible window, as the viewer's drawing area would show it.\n"
-    "\n"
-    "  SCRIPT          the scene script to run\n"
-    "  -o OUT.png      write the last frame as an 8-bit RGB PNG\n"
-    "  --size WxH      size of the drawing area (default 1000x512)\n"
-    "  --frames N      run N frames (default 1); frame k runs at scene clock 0.02 * k\n"
-    "  --raw-log       print the whole message log after the last frame on stderr, as is\n"
-    "  --help          show this text\n"
-    "\n"
-    "Exit status: 0 when the last frame ran without error, 1 when it reported errors (each\n"
-    "printed on stderr as SCRIPT:LINE:COLUMN: message), 2 for a usage error, when no display\n"
-    "can be opened (run it under xvfb-run) or when the picture cannot be written.\n"
-    "Standard output is left to the script.\n";
-
-struct Options {
-    std::string script;
-    std::string output;
-    int width = 1000;
-    int height = 512;
-    int frames = 1;
-    bool rawLog = false;
+// What --stats reports about the frames run so far.
+struct FrameTimes {
+    int frames = 0;
+    double totalSeconds = 0;
+    double largestSeconds = 0;
 };
 
 int usageError(const std::string& reason) {
-    std::cerr << "corvane-render: " << reason << "\n" << usage;
+    std::cerr << "corvane-render: " << reason << "\n" << renderUsage;
     return 2;
 }
 
-std::optional<int> parseCount(const std::string& text) {
-    char* end = nullptr;
-    errno = 0;
-    long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno != 0 || value < 0 || value > 1000000000) return {};
-    return int(value);
+int environmentError(const std::string& reason) {
+    std::cerr << "corvane-render: " << reason << "\n";
+    return 2;
 }
 
-bool parseSize(const std::string& text, Options& options) {
-    auto x = text.find('x');
-    if (x == std::string::npos) return false;
-    auto w = parseCount(text.substr(0, x)), h = parseCount(text.substr(x + 1));
-    if (!w || !h || *w == 0 || *h == 0) return false;
-    options.width = *w;
-    options.height = *h;
-    return true;
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code ignored;
+    return fs::weakly_canonical(a, ignored) == fs::weakly_canonical(b, ignored);
 }
 
-// Returns an exit status when the arguments end the program (help or an error).
-std::optional<int> parseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        if (arg == "--help" || arg == "-h") {
-            std::cout << usage << "\n" << help;
-            return 0;
-        } else if (arg == "-o") {
-            const char* v = value();
-            if (!v || !*v) return usageError("-o needs a file name");
-            options.output = v;
-        } else if (arg == "--size") {
-            const char* v = value();
-            if (!v || !parseSize(v, options)) return usageError("--size needs WxH, both above 0");
-        } else if (arg == "--frames") {
-            const char* v = value();
-            auto n = v ? parseCount(v) : std::nullopt;
-            if (!n || *n == 0) return usageError("--frames needs a count of at least 1");
-            options.frames = *n;
-        } else if (arg == "--raw-log") {
-            options.rawLog = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return usageError("unknown option " + arg);
-        } else if (options.script.empty()) {
-            options.script = arg;
-        } else {
-            return usageError("only one script can be given");
-        }
+// Refuses an output before any frame is run, so a long sequence does not fail at its end.
+std::string unwritable(const std::string& path) {
+    std::error_code ignored;
+    fs::path directory = fs::path(path).parent_path();
+    if (directory.empty()) directory = ".";
+    if (!fs::is_directory(directory, ignored))
+        return "cannot write " + path + ": there is no directory " + directory.string();
+    if (fs::is_directory(path, ignored)) return "cannot write " + path + ": it is a directory";
+    bool exists = fs::exists(path, ignored);
+    if (::access(directory.c_str(), W_OK) != 0 || (exists && ::access(path.c_str(), W_OK) != 0))
+        return "cannot write " + path + ": permission denied";
+    return "";
+}
+
+std::string checkFiles(const RenderOptions& o, Picture& reference) {
+    if (writesPicture(o.output)) {
+        std::string first = frameFileName(o.output, 0);
+        if (auto why = unwritable(first); !why.empty()) return why;
+        if (!o.reference.empty() && !isSequence(o.output) && sameFile(first, o.reference))
+            return "-o and --reference name the same file; the reference would be overwritten";
     }
-    if (options.script.empty()) return usageError("no script given");
-    return {};
+    if (!o.diff.empty()) {
+        if (auto why = unwritable(o.diff); !why.empty()) return why;
+        if (sameFile(o.diff, o.reference))
+            return "--diff and --reference name the same file; the reference would be overwritten";
+    }
+    std::error_code ignored;
+    if (!o.reference.empty() && !fs::exists(o.reference, ignored))
+        return "cannot read reference " + o.reference + ": there is no such file";
+    std::string why;
+    if (!o.reference.empty() && !readPicture(o.reference, reference, why))
+        return "cannot read reference " + o.reference + ": " + why;
+    return "";
+}
+
+// The view the panel would show before the first frame; the drawing area's size stays.
+void applyViewOptions(const RenderOptions& o) {
+    ViewSettings view = o.view;
+    view.windowWidth = viewSettings.windowWidth;
+    view.windowHeight = viewSettings.windowHeight;
+    viewSettings = view;
+    trackball = o.camera;
+}
+
+// Probes the GL's limits with a tiny drawing area before asking for the real one.
+int openDrawingArea(const RenderOptions& o) {
+    std::string error;
+    if (!openOffscreen(1, 1, error)) return environmentError(error);
+    int largest = largestOffscreenSize();
+    if (o.width > largest || o.height > largest)
+        return usageError("--size is larger than the GL's largest drawing area (" +
+                          std::to_string(largest) + "x" + std::to_string(largest) + ")");
+    if (!openOffscreen(o.width, o.height, error)) return environmentError(error);
+    return 0;
+}
+
+Picture framePicture(const RenderOptions& o) { return {o.width, o.height, readFramePixels()}; }
+
+void noteFrameTime(FrameTimes& times) {
+    double seconds = lastRunSeconds();
+    ++times.frames;
+    times.totalSeconds += seconds;
+    times.largestSeconds = std::max(times.largestSeconds, seconds);
+}
+
+void printStats(const FrameTimes& times) {
+    double mean = times.frames ? times.totalSeconds / times.frames : 0;
+    std::cerr << std::fixed << std::setprecision(3) << "frames: " << times.frames << "\n"
+              << "runScript time per frame: mean " << mean * 1000 << " ms, largest "
+              << times.largestSeconds * 1000 << " ms\n"
+              << "last frame: " << commandsDispatchedLastRun() << " commands dispatched, "
+              << listsReplayedLastRun() << " display lists replayed\n";
 }
 
 void printDiagnostics(const std::string& script) {
     for (const LogMessage& message : logMessages())
         std::cerr << formatDiagnostic(script, message.offset, messageText(message)) << "\n";
 }
+
+// Compares the last frame with the reference; true when they match.
+bool matchesReference(const RenderOptions& o, const Picture& frame, const Picture& reference,
+                      int& status) {
+    Comparison comparison = comparePictures(frame, reference, o.tolerance);
+    if (!o.diff.empty() && !writePicture(o.diff, differencePicture(frame, reference, o.tolerance)))
+        status = environmentError("cannot write " + o.diff);
+    if (!comparison.differs(o.threshold)) return true;
+    std::cerr << "corvane-render: "
+              << describeDifference(comparison, frame, reference, o.reference, o.tolerance,
+                                    o.threshold)
+              << "\n";
+    return false;
+}
 }  // namespace
 
 int renderMain(int argc, char** argv) {
-    Options options;
-    if (auto status = parseOptions(argc, argv, options)) return *status;
-
-    std::string error;
-    if (!openOffscreen(options.width, options.height, error)) {
-        std::cerr << "corvane-render: " << error << "\n";
-        return 2;
+    // The command line and the files it names, before any GL.
+    ParsedOptions parsed = parseRenderOptions({argv + 1, argv + argc});
+    if (parsed.help) {
+        std::cout << renderUsage << "\n" << renderHelp;
+        return 0;
     }
-    if (options.width > largestOffscreenSize() || options.height > largestOffscreenSize())
-        return usageError("--size is larger than the GL's largest drawing area");
+    if (!parsed.error.empty()) return usageError(parsed.error);
+    for (const std::string& note : parsed.notes) std::cerr << "corvane-render: note: " << note << "\n";
+    const RenderOptions& options = parsed.options;
+    Picture reference;
+    if (std::string why = checkFiles(options, reference); !why.empty()) return usageError(why);
+
+    // The drawing area, the view and the script.
+    if (int status = openDrawingArea(options)) return status;
+    applyViewOptions(options);
     fillCommandTable();
     scriptFileName = options.script;
 
+    // The frames, each sequence picture written as soon as its frame is drawn.
     bool ran = true;
+    FrameTimes times;
+    setSceneClock(options.clock);
     for (int frame = 0; frame < options.frames; ++frame) {
-        setSceneClock(0.02 * frame);
+        if (frame > 0) advanceSceneClock();
         ran = drawFrame();
+        noteFrameTime(times);
+        bool wanted = isSequence(options.output) ? frame % options.every == 0
+                                                 : frame == options.frames - 1;
+        if (wanted && writesPicture(options.output)) {
+            std::string name = frameFileName(options.output, frame);
+            if (!writePicture(name, framePicture(options)))
+                return environmentError("cannot write " + name);
+        }
     }
     std::cout.flush();
 
-    if (!options.output.empty()) {
-        std::vector<unsigned char> pixels = readFramePixels();
-        if (!stbi_write_png(options.output.c_str(), options.width, options.height, 3,
-                            pixels.data(), options.width * 3)) {
-            std::cerr << "corvane-render: cannot write " << options.output << "\n";
-            return 2;
-        }
-    }
+    // The reports: diagnostics, the comparison, the statistics.
     if (options.rawLog)
         std::cerr << logText();
     else if (!ran)
         printDiagnostics(options.script);
-    return ran ? 0 : 1;
+    int status = ran ? 0 : 1;
+    if (!options.reference.empty() &&
+        !matchesReference(options, framePicture(options), reference, status) && status == 0)
+        status = 3;
+    if (options.stats) printStats(times);
+    return status;
 }

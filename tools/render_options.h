@@ -1,0 +1,53 @@
+// corvane-render's command line: what each option sets, and the checks that refuse bad values.
+// Parsing touches no GL and no file, so tests call it in-process; the checks that need the GL
+// (the largest drawing area) or the file system (outputs, the reference) are made by the tool.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "viewer/trackball.h"
+#include "viewer/view_settings.h"
+
+// An -o name split around its frame-number field. A name without a field is all prefix.
+struct OutputName {
+    std::string prefix;   // literal text before the field, "%%" already made "%"
+    std::string field;    // the checked conversion, such as "%04d"; empty for a single picture
+    std::string suffix;   // literal text after it
+};
+
+struct RenderOptions {
+    std::string script;
+    OutputName output;              // prefix empty and no field: no picture
+    int width = 1000;               // the drawing area
+    int height = 512;
+    int frames = 1;
+    int every = 1;                  // of a sequence, write frames whose number is a multiple
+    double clock = 0;               // SceneClock of the first frame
+    bool rawLog = false;
+    bool check = false;             // one frame, diagnostics only
+    bool stats = false;
+    std::string reference;          // picture the last frame is compared with
+    std::string diff;               // where the comparison picture goes
+    int tolerance = 8;              // largest channel difference a pixel may have and still match
+    double threshold = 0.001;       // largest share of differing pixels a matching frame may have
+    ViewSettings view;              // the size fields are set by the drawing area, not from here
+    Trackball camera;
+};
+
+struct ParsedOptions {
+    RenderOptions options;
+    bool help = false;
+    std::string error;                // why the command line was refused; empty when it was not
+    std::vector<std::string> notes;   // values brought into the panel's ranges
+};
+
+ParsedOptions parseRenderOptions(const std::vector<std::string>& arguments);
+
+bool writesPicture(const OutputName& name);
+bool isSequence(const OutputName& name);
+// The file name of one frame: the field filled with the frame number, or the single name.
+std::string frameFileName(const OutputName& name, int frame);
+
+extern const char* const renderUsage;
+extern const char* const renderHelp;

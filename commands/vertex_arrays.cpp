@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/counted_list.h"
 #include "interpreter/command_table.h"
 #include "interpreter/message_log.h"
 
@@ -40,18 +41,6 @@ ClientArray arrays[] = {
 // (an empty list holds no index), but the GL is never left with null or a stale address.
 const float noElements[3] = {0, 0, 0};
 
-// Reads a count, the one separator character after it, then up to count groups of groupSize
-// numbers onto list, stopping at the first number that does not read. Nothing is reserved from
-// the count, so a huge count costs only what the script really holds.
-void readCountedList(ScriptStream& in, int groupSize, std::vector<float>& list) {
-    int count = 0;
-    char separator = 0;
-    in >> count >> separator;
-    float value = 0;
-    for (long long left = (long long)count * groupSize; left > 0 && in >> value; --left)
-        list.push_back(value);
-}
-
 // Whole elements only: a last group cut short by a failed read holds no index.
 long long elementCount(const ClientArray& array) {
     return (long long)(array.list.size() / std::size_t(array.floatsPerElement));
@@ -61,7 +50,7 @@ template <int which>
 bool loadArray(ScriptStream& in) {
     ClientArray& array = arrays[which];
     array.list.clear();   // keeps its storage: an unchanged script refills the same memory
-    readCountedList(in, array.floatsPerElement, array.list);
+    readCountedFloats(in, array.list, array.floatsPerElement);
     switchClientArray(array.state, true);
     array.pointAt(array.list.empty() ? noElements : array.list.data());
     return true;

@@ -11,6 +11,7 @@
 #include "commands/primitives.h"
 #include "interpreter/command_table.h"
 #include "interpreter/message_log.h"
+#include "interpreter/run_stats.h"
 
 namespace {
 DisplayListTable table;     // every list of the current file version, by name
@@ -104,6 +105,7 @@ bool callList(ScriptStream& in) {
         return false;
     }
     glCallList(called.listId);
+    noteListReplayed();
     return true;
 }
 }  // namespace

@@ -11,10 +11,12 @@
 #include <fstream>
 
 #include "interpreter/command_table.h"
+#include "interpreter/message_log.h"
 #include "tools/offscreen.h"
 #include "tools/session.h"
 #include "viewer/file_browser.h"
 #include "viewer/file_selection.h"
+#include "viewer/frame.h"
 #include "viewer/input.h"
 #include "viewer/panel.h"
 
@@ -31,6 +33,10 @@ void GlTest::SetUp() {
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
+    // A script's Color, Normal or TextureCoord outside a group outlives it, as in the viewer.
+    glColor4f(1, 1, 1, 1);
+    glNormal3f(0, 0, 1);
+    glTexCoord4f(0, 0, 0, 1);
     char scratch[] = "/tmp/corvane-test-XXXXXX";
     ASSERT_NE(mkdtemp(scratch), nullptr);
     directory = scratch;

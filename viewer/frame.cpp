@@ -56,9 +56,8 @@ bool drawFrame() {
 
 // A failed version's log is shown on every frame; a huge one (100,000 messages, or one quoting
 // a 100 MB word) is cut so that the frame keeps the timer's pace. The log itself keeps it all.
-// Without a script there is nothing being drawn: the log, which says "No file", is shown.
 std::string statusText(bool ran) {
-    if (ran && !scriptFileName.empty()) return "Drawing : " + scriptFileName;
+    if (ran) return "Drawing : " + scriptFileName;
     const std::string& log = logText();
     constexpr std::size_t shown = 16 * 1024;
     if (log.size() <= shown) return log;

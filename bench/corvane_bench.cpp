@@ -37,6 +37,8 @@ namespace {
 // The scratch directory and the scripts made in it, by name.
 std::string scratch;
 std::map<std::string, std::string> madeScripts;
+// Set when a benchmark could not measure what it should (a script failed): the exit status says so.
+bool anyFailed = false;
 
 constexpr long long MiB = 1024 * 1024;
 
@@ -115,6 +117,11 @@ const std::string& listScript(int megabytes) {
                           "# a comment that only the first frame of this version reads\n",
                           megabytes * MiB, "Begin Lines Vertex 0 0 -5 Vertex 1 1 -5 End\nEndList\n"
                                            "CallList body\n");
+}
+
+void fail(benchmark::State& state, const std::string& why) {
+    state.SkipWithError(why.c_str());
+    anyFailed = true;
 }
 
 void needContext() {
@@ -242,7 +249,7 @@ void RunVertexScript(benchmark::State& state) {
     double runCpu = 0, scanCpu = 0, drawCpu = 0;
     for (auto _ : state) {
         Clock start = now();
-        if (!frame()) state.SkipWithError("the script failed");
+        if (!frame()) fail(state, "the script failed");
         Clock ran = now();
         std::vector<float> values = scanFloats(path);
         Clock scanned = now();
@@ -290,7 +297,7 @@ CachedFrames cachedFrames(benchmark::State* state, int megabytes, long frames) {
     }
     Clock end = now();
     read = procValue("/proc/self/io", "rchar:") - read;
-    if (!ran && state) state->SkipWithError("the list script failed");
+    if (!ran && state) fail(*state, "the list script failed");
     count = std::max(count, 1L);
     result.wallMs = 1e3 * (end.wall - start.wall) / count;
     result.cpuMs = 1e3 * (end.cpu - start.cpu) / count;
@@ -315,7 +322,9 @@ BENCHMARK(CachedListFrame)->ArgName("MB")->Arg(20)->Arg(200)->UseManualTime()->M
 // 4. Memory: the peak resident size while a frame of a script runs, the peak reset first.
 long long peakKiBOfFrame(const std::string& path, bool& ran) {
     startScript(path);
-    std::ofstream("/proc/self/clear_refs") << "5";
+    std::ofstream reset("/proc/self/clear_refs");
+    reset << "5" << std::flush;
+    if (!reset) return -1;
     ran = frame();
     return procValue("/proc/self/status", "VmHWM:");
 }
@@ -327,8 +336,8 @@ void MemoryGrowth(benchmark::State& state) {
         bool ranSmall = false, ranLarge = false;
         long long base = peakKiBOfFrame(oneLine, ranSmall);
         long long peak = peakKiBOfFrame(large, ranLarge);
-        if (base < 0 || peak < 0) state.SkipWithError("no VmHWM in /proc/self/status");
-        if (!ranSmall || !ranLarge) state.SkipWithError("a Translate script failed");
+        if (base < 0 || peak < 0) fail(state, "cannot reset or read VmHWM in /proc/self");
+        if (!ranSmall || !ranLarge) fail(state, "a Translate script failed");
         state.counters["growth_MiB"] = double(peak - base) / 1024;   // target: at most 32
     }
 }
@@ -355,7 +364,7 @@ void ExampleFrame(benchmark::State& state, const std::filesystem::path& example)
     startScript(example.string());
     if (!frame()) {
         std::string log = logText();
-        state.SkipWithError(("the example reported: " + log.substr(0, log.find('\n'))).c_str());
+        fail(state, "the example reported: " + log.substr(0, log.find('\n')));
     }
     for (auto _ : state) frame();
     std::filesystem::current_path(previous);
@@ -380,5 +389,5 @@ int main(int argc, char** argv) {
     registerExampleFrames();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    return 0;
+    return anyFailed ? 1 : 0;
 }

@@ -363,7 +363,30 @@ std::string examplesDirectory() {
     return chosen && *chosen ? chosen : CORVANE_SOURCE_DIR "/examples";
 }
 
+// NURBS blocks print the GL's error state on standard output every frame; thousands of those
+// lines would bury the table, which the library prints there too once the benchmark returns.
+struct QuietStandardOutput {
+    QuietStandardOutput() {
+        std::fflush(stdout);
+        saved = ::dup(STDOUT_FILENO);
+        int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null >= 0) {
+            ::dup2(null, STDOUT_FILENO);
+            ::close(null);
+        }
+    }
+    ~QuietStandardOutput() {
+        std::fflush(stdout);
+        if (saved >= 0) {
+            ::dup2(saved, STDOUT_FILENO);
+            ::close(saved);
+        }
+    }
+    int saved;
+};
+
 void ExampleFrame(benchmark::State& state, const std::filesystem::path& example) {
+    QuietStandardOutput quiet;
     std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(example.parent_path());
     startScript(example.string());

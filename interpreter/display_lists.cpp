@@ -19,9 +19,6 @@ std::string listName;       // the list being compiled, empty when none is
 GLuint listId = 0;          // its id, 0 when none is
 int recordedNesting = 0;    // groups open in the body being compiled
 
-// The group depth of a list that calls itself from inside a group: no stack holds its replay.
-constexpr int unbounded = 1 << 20;
-
 GLint glInteger(GLenum name) {
     GLint value = 0;
     glGetIntegerv(name, &value);
@@ -47,7 +44,6 @@ void startList(const std::string& name, std::int64_t namePosition) {
 
 void finishList() {
     DisplayListEntry& entry = table[listName];
-    if (entry.callsItself && entry.groupDepth > 0) entry.groupDepth = unbounded;
     closePrimitive(listId);
     glEndList();
     listName.clear();
@@ -95,11 +91,16 @@ bool callList(ScriptStream& in) {
         return false;
     }
     const DisplayListEntry& called = found->second;
+    if (name == listName) {
+        // A list that calls itself is replayed to the GL's nesting limit at best; at worst the
+        // driver follows the call for ever when the list is ended (Mesa 22 does for a list
+        // that another list calls between Begin and End) and the viewer dies.
+        logLine("Display list " + name + " cannot call itself");
+        return false;
+    }
     if (!listName.empty()) {
         DisplayListEntry& caller = table[listName];
-        caller.callsItself |= name == listName;
-        caller.groupDepth = std::max(caller.groupDepth,
-                                     std::min(recordedNesting + called.groupDepth, unbounded));
+        caller.groupDepth = std::max(caller.groupDepth, recordedNesting + called.groupDepth);
     } else if (!stacksHaveRoomFor(called.groupDepth)) {
         logLine("Display list " + name + " nests groups too deeply to be called here");
         return false;

@@ -13,7 +13,6 @@ struct DisplayListEntry {
     std::int64_t resumePosition = -1;   // byte offset just after the EndList; set by EndList
     std::int64_t namePosition = -1;     // byte offset just after the BeginList's name
     int groupDepth = 0;                 // stack levels its groups push at most when replayed
-    bool callsItself = false;           // its body calls it: replays recurse
 };
 
 using DisplayListTable = std::map<std::string, DisplayListEntry>;

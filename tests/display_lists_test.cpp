@@ -185,9 +185,14 @@ TEST_F(DisplayListsTest, CallsThatWouldOverflowTheGroupStacksAreRefused) {
         // Pushes that are never popped in the body count too.
         {"BeginList A\n{ { Box\nEndList\n" + nested(13, "CallList A"),
          "Display list A nests groups too deeply to be called here\n2 unmatched `{'(s)\n"},
-        // A list that calls itself inside a group would recurse past any stack.
-        {"BeginList A\n{ CallList A }\nEndList\nCallList A\n", refusedA.c_str()},
-        {"BeginList A\nBox\nCallList A\nEndList\nCallList A\n", ""},
+        // A list may not call itself: at best its replay repeats to the GL's nesting limit, at
+        // worst the driver recurses for ever when a list that calls it is ended.
+        {"BeginList A\n{ CallList A }\nEndList\nCallList A\n",
+         "Display list A cannot call itself\n"},
+        {"BeginList A\nBox\nCallList A\nCallList A\nEndList\nCallList A\n",
+         "Display list A cannot call itself\nDisplay list A cannot call itself\n"},
+        {"BeginList tree CallList tree EndList\nBeginList t Begin Polygon CallList tree\n",
+         "Display list tree cannot call itself\nMissing EndList\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script);

@@ -19,6 +19,13 @@ std::string listName;       // the list being compiled, empty when none is
 GLuint listId = 0;          // its id, 0 when none is
 int recordedNesting = 0;    // groups open in the body being compiled
 
+// More calls than this in one replay would hold the frame for seconds or for ever: a few lines
+// of lists that each call the previous one twice draw 2^60 times.
+constexpr std::int64_t maxCallsReplayed = 1 << 20;
+// The GL's nesting limit for lists in lists: at least 64 everywhere, and 64 in Mesa. Not asked
+// of the GL, which may not be asked between Begin and End.
+constexpr int maxListNesting = 64;
+
 GLint glInteger(GLenum name) {
     GLint value = 0;
     glGetIntegerv(name, &value);
@@ -99,8 +106,20 @@ bool callList(ScriptStream& in) {
         return false;
     }
     if (!listName.empty()) {
+        // The GL skips calls nested deeper than its limit, and Mesa walks every chain of calls
+        // when a list is ended; a list may call a million lists, never more, when replayed.
         DisplayListEntry& caller = table[listName];
+        if (called.listDepth + 2 > maxListNesting) {
+            logLine("Display list " + name + " nests lists too deeply to be called from a list");
+            return false;
+        }
+        if (caller.callsReplayed + 1 + called.callsReplayed > maxCallsReplayed) {
+            logLine("Display list " + listName + " would call more than a million lists");
+            return false;
+        }
         caller.groupDepth = std::max(caller.groupDepth, recordedNesting + called.groupDepth);
+        caller.listDepth = std::max(caller.listDepth, called.listDepth + 1);
+        caller.callsReplayed += 1 + called.callsReplayed;
     } else if (!stacksHaveRoomFor(called.groupDepth)) {
         logLine("Display list " + name + " nests groups too deeply to be called here");
         return false;

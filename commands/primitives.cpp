@@ -16,12 +16,16 @@ bool insideBegin = false;
 namespace {
 bool primitiveOpen = false;   // a plain Begin's glBegin has had no glEnd yet
 GLuint primitiveList = 0;     // ... recorded into this display list, or drawn at once (0)
+int verticesGiven = 0;        // ... with this many vertices so far
+int verticesNeeded = 0;       // ... of the least its kind draws anything with
 
-template <GLenum mode>
+template <GLenum mode, int needed>
 void startPrimitive() {
     glBegin(mode);
     primitiveOpen = true;
     primitiveList = compilingList();
+    verticesGiven = 0;
+    verticesNeeded = needed;
 }
 
 struct PrimitiveKind {
@@ -31,12 +35,12 @@ struct PrimitiveKind {
 
 // Compared in this order, exactly over the whole word.
 const PrimitiveKind primitiveKinds[] = {
-    {"Points", startPrimitive<GL_POINTS>},
-    {"Lines", startPrimitive<GL_LINES>},
-    {"Triangles", startPrimitive<GL_TRIANGLES>},
-    {"TriangleStrip", startPrimitive<GL_TRIANGLE_STRIP>},
-    {"Quads", startPrimitive<GL_QUADS>},
-    {"Polygon", startPrimitive<GL_POLYGON>},
+    {"Points", startPrimitive<GL_POINTS, 1>},
+    {"Lines", startPrimitive<GL_LINES, 2>},
+    {"Triangles", startPrimitive<GL_TRIANGLES, 3>},
+    {"TriangleStrip", startPrimitive<GL_TRIANGLE_STRIP, 3>},
+    {"Quads", startPrimitive<GL_QUADS, 4>},
+    {"Polygon", startPrimitive<GL_POLYGON, 3>},
     {"NURBS", startSurface},
     {"NURBSCurve", startCurve},
 };
@@ -78,6 +82,7 @@ bool vertex(ScriptStream& in) {
     float x = 0, y = 0, z = 0;
     in >> x >> y >> z;
     glVertex3f(x, y, z);
+    countVertex();
     return true;
 }
 
@@ -104,10 +109,18 @@ bool textureCoord(ScriptStream& in) {
 
 }  // namespace
 
+void countVertex() {
+    if (primitiveOpen) ++verticesGiven;
+}
+
 void closePrimitive(GLuint list) {
     if (!primitiveOpen || primitiveList != list) return;
     glEnd();
     primitiveOpen = false;
+    // Mesa 22 corrupts its heap when a list ends holding two such primitives side by side (a
+    // half-written script easily does): a state call, the same at every replay since scripts
+    // always run with the model-view matrix current, keeps each in a batch of its own.
+    if (list != 0 && verticesGiven < verticesNeeded) glMatrixMode(GL_MODELVIEW);
 }
 
 void resetPrimitives() {

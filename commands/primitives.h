@@ -12,5 +12,7 @@ extern bool insideBegin;
 // of a list's body and the end of a run call it, so the GL never stays inside glBegin past
 // them; insideBegin keeps its own life, and the End that clears it then closes nothing.
 void closePrimitive(GLuint list);
+// Vertex and Element count the vertices they give the open primitive.
+void countVertex();
 // Clears insideBegin and forgets any open primitive (a fresh process, for tests).
 void resetPrimitives();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "commands/counted_list.h"
+#include "commands/primitives.h"
 #include "interpreter/command_table.h"
 #include "interpreter/message_log.h"
 
@@ -72,6 +73,7 @@ bool element(ScriptStream& in) {
         }
     }
     glArrayElement(index);
+    countVertex();
     return true;
 }
 }  // namespace

@@ -225,4 +225,25 @@ TEST_F(DisplayListsTest, CallsThatWouldOverflowTheGroupStacksAreRefused) {
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
 }
+// Primitives with too few vertices to draw, side by side in a list (a script half written
+// holds them), once made the GL driver read and free memory that was not its own when the
+// list ended; the list still draws what its whole primitives draw.
+TEST_F(DisplayListsTest, ListsOfPrimitivesTooShortToDraw) {
+    const std::string vertex = " Vertex 0 0 -5 ";
+    const std::string triangle = "Begin Triangles Vertex -1 -1 -5 Vertex 1 -1 -5 Vertex 0 1 -5 End\n";
+    for (const char* kind : {"TriangleStrip", "Quads", "Triangles", "Lines", "Polygon"}) {
+        SCOPED_TRACE(kind);
+        std::string shortOne = std::string("Begin ") + kind + vertex + "End ";
+        EXPECT_TRUE(run("Disable Lighting VertexArray 1 , 0 0 -5 BeginList A " + shortOne +
+                        shortOne + "Begin " + kind + " Element 0 End " + shortOne + triangle +
+                        "EndList\nCallList A\n", 2));
+        EXPECT_EQ(logOf(), "");
+        EXPECT_TRUE(drawnAt(size / 2, size / 2));
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        resetRunner();
+    }
+    // Left open at the end of the script, the last one is closed with the list.
+    EXPECT_FALSE(run("BeginList B Begin Quads" + vertex + "End Begin Quads" + vertex, 2));
+    EXPECT_EQ(logOf(), "Missing EndList\n");
+}
 }  // namespace

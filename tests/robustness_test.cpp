@@ -7,8 +7,11 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <string>
 
+#include "interpreter/command_table.h"
+#include "interpreter/display_lists.h"
 #include "interpreter/grouping.h"
 #include "interpreter/message_log.h"
 #include "interpreter/runner.h"
@@ -18,6 +21,21 @@
 
 namespace {
 using RobustnessTest = GlTest;
+
+std::function<void()> editDuringRun;   // what the test word Edit does to the script, once
+
+bool edit(ScriptStream&) {
+    auto action = std::move(editDuringRun);
+    editDuringRun = nullptr;
+    if (action) action();
+    return true;
+}
+
+GLint glInteger(GLenum name) {
+    GLint value = 0;
+    glGetIntegerv(name, &value);
+    return value;
+}
 
 TEST_F(RobustnessTest, PathsThatAreNotScriptsCannotBeOpened) {
     std::string fifo = directory + "/fifo";
@@ -84,5 +102,60 @@ TEST_F(RobustnessTest, TheClockKeepsMovingAfterAWeek) {
     advanceSceneClock();
     advanceSceneClock();
     EXPECT_NE(incrementalPhase(3.0f), phase);
+}
+
+// An editor saving while a frame reads a large script, part-way through a list and a group:
+// the frame ends cleanly with whatever it read, and the next modification time runs the new text.
+TEST_F(RobustnessTest, ScriptChangedInTheMiddleOfAFrame) {
+    setCommand("Edit", edit);
+    std::string filler;
+    while (filler.size() < 300000) filler += "Translate 0 0 0\n";
+    const std::string script = "Translate 0 0 -5\nBeginList A\n{\nEdit\n" + filler +
+                               "Box\n}\nEndList\nCallList A\n";
+    const std::string sphereList = "BeginList B\nSphere\nEndList\nCallList B\n";
+    struct Case {
+        const char* change;
+        bool renamed;        // replaced by a rename instead of written in place
+        std::string after;   // the text once the editor is done
+        const char* log;     // of the frame that was reading when the editor saved
+        std::size_t lists;   // in the new text
+        bool drawn;          // whether the new text draws in the middle
+    };
+    // Past the end of a shorter file the frame meets the end of the script inside the list.
+    const char* cutShort = "1 unmatched `{'(s)\nMissing EndList\n";
+    const Case cases[] = {
+        {"shrunk", false, "Translate 0 0 -5\n", cutShort, 0, false},
+        {"grown", false, script + sphereList, "", 2, true},
+        {"rewritten", false, "Translate 0 0 -5\nSphere\n", cutShort, 0, true},
+        {"renamed over", true, "Translate 0 0 -5\n" + sphereList, "", 1, true},
+    };
+    long nanoseconds = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.change);
+        resetRunner();
+        std::string path = writeScript(script);
+        editDuringRun = [&] {
+            std::string target = c.renamed ? directory + "/saved.txt" : path;
+            std::ofstream(target, std::ios::binary | std::ios::trunc) << c.after;
+            if (c.renamed) {
+                EXPECT_EQ(std::rename(target.c_str(), path.c_str()), 0);
+            }
+        };
+        // A rename leaves the frame reading the whole old text from the file it opened.
+        EXPECT_EQ(frame(), *c.log == 0);
+        EXPECT_EQ(logOf(), c.log);
+        EXPECT_EQ(glInteger(GL_MODELVIEW_STACK_DEPTH), 1);
+        EXPECT_EQ(glInteger(GL_ATTRIB_STACK_DEPTH), 0);
+        EXPECT_EQ(braceDepth, 0);
+        EXPECT_EQ(currentListName(), "");
+
+        timespec times[2] = {{1700000000, ++nanoseconds}, {1700000000, nanoseconds}};
+        ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        EXPECT_TRUE(frame());
+        EXPECT_EQ(logOf(), "");
+        EXPECT_EQ(displayListTable().size(), c.lists);
+        EXPECT_EQ(drawnAt(size / 2, size / 2), c.drawn);
+    }
+    setCommand("Edit", nullptr);
 }
 }  // namespace

@@ -1,10 +1,12 @@
 // Scripts and files that a viewer left open for days meets: odd paths, files rewritten between
-// frames, enormous words and nesting, and a clock that has run for a week.
+// frames and in the middle of one, enormous words and nesting, counts at the int limits, a
+// million display lists, and a clock that has run for a week.
 #include <GL/gl.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -15,6 +17,7 @@
 #include "interpreter/grouping.h"
 #include "interpreter/message_log.h"
 #include "interpreter/runner.h"
+#include "commands/primitives.h"
 #include "tests/gl_test.h"
 #include "viewer/file_selection.h"
 #include "viewer/frame.h"
@@ -157,5 +160,59 @@ TEST_F(RobustnessTest, ScriptChangedInTheMiddleOfAFrame) {
         EXPECT_EQ(drawnAt(size / 2, size / 2), c.drawn);
     }
     setCommand("Edit", nullptr);
+}
+
+// Counts and indices at the ends of the int range read only the numbers the script holds: a
+// list the file ends in keeps what it read, a word where a number should be is an argument that
+// cannot be read, and so is a count one past the range.
+TEST_F(RobustnessTest, CountsAtTheIntLimitsReadOnlyWhatIsThere) {
+    const std::string unreadable = "Problems parsing arguments to ";
+    struct Case {
+        std::string script;
+        bool result;
+        std::string log;
+    };
+    const Case cases[] = {
+        {"Disable VertexArray\nElement 2147483647\n", true, ""},   // no array to look in
+        {"UKnots 2147483647 , 1 2 3\n", true, ""},
+        {"ControlPoints 2147483647 , 1 2\n", true, ""},
+        {"Box\nUKnots 2147483647 , 1 2 3\nBox\n", false, unreadable + "UKnots\n"},
+        {"Box\nVKnots 2147483648 , 1 2 3\n", false, unreadable + "VKnots\n"},
+        {"VKnots -2147483648 , 1\n", false, "Unknown command \"1\"\n"},
+        {"VertexArray -2147483648 ,\nBox\n", true, ""},
+        // The arrays outlive the script, so the next one indexes these two whole vertices.
+        {"VertexArray 2147483647 , 1 2 3 4 5 6 7\n", true, ""},
+        {"Begin Points\nElement 1\nElement 2147483647\nElement -2147483648\nEnd\n", false,
+         "Element 2147483647 is outside VertexArray (2 elements)\n"
+         "Element -2147483648 is outside VertexArray (2 elements)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        resetRunner();
+        EXPECT_EQ(run(c.script, 2), c.result);
+        EXPECT_EQ(logOf(), c.log);
+        EXPECT_FALSE(insideBegin);
+    }
+    run("Disable VertexArray\n");
+}
+
+// A million lists are compiled once, skipped cheaply on later frames and all deleted when the
+// file changes.
+TEST_F(RobustnessTest, AMillionDisplayListsComeAndGo) {
+    std::string script;
+    for (int i = 0; i < 1000000; ++i) script += "BeginList n" + std::to_string(i) + "\nEndList\n";
+    script += "CallList n999999\n";
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(run(script, 3));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+    EXPECT_EQ(logOf(), "");
+    ASSERT_EQ(displayListTable().size(), 1000000u);
+    GLuint last = displayListTable().at("n999999").listId;
+    EXPECT_TRUE(glIsList(last));
+    writeScript("Box\n", "other.txt");
+    EXPECT_TRUE(frame());
+    EXPECT_TRUE(displayListTable().empty());
+    EXPECT_FALSE(glIsList(last));
+    EXPECT_EQ(strayDisplayLists(), 0);
 }
 }  // namespace

@@ -208,7 +208,22 @@ TEST_F(RenderStateTest, ImagesThatCannotBeTexturesAreSkipped) {
     std::vector<unsigned char> row(std::size_t(widest + 1) * 3, 200);
     std::string wide = directory + "/wide.png";
     ASSERT_NE(stbi_write_png(wide.c_str(), widest + 1, 1, 3, row.data(), 0), 0);
+    // A Radiance picture cut short inside its run-length data, and a JPEG whose first Huffman
+    // table claims 16 x 255 codes where a table holds 256: decoders loop for ever on the first
+    // and write past their tables on the second.
+    std::vector<float> radiance(16 * 12 * 3);
+    for (std::size_t i = 0; i < radiance.size(); ++i) radiance[i] = float(i % 7) / 3;
+    std::string hdr = directory + "/cut.hdr";
+    ASSERT_NE(stbi_write_hdr(hdr.c_str(), 16, 12, 3, radiance.data()), 0);
+    ASSERT_GT(std::filesystem::file_size(hdr), 600u);
+    std::filesystem::resize_file(hdr, 300);
+    std::string jpeg = directory + "/tables.jpg";
+    ASSERT_NE(stbi_write_jpg(jpeg.c_str(), 6, 6, 3, radiance.data(), 90), 0);
+    std::ifstream jpegFile(jpeg, std::ios::binary);
+    std::string tables((std::istreambuf_iterator<char>(jpegFile)), {});
+    tables.insert(2, std::string("\xff\xc4\x00\x13\x00", 5) + std::string(16, '\xff'));
     const std::string bad[] = {
+        hdr, writeFile("tables.jpg", tables),
         directory + "/folder.png", writeFile("empty.png", ""), "/dev/zero",
         writeFile("truncated.png", bytes.substr(0, 40)), writeFile("corrupt.png", corrupt),
         writeFile("huge.png", huge), wide, fifo,

@@ -20,7 +20,6 @@ GLuint currentTexture = 0;
 
 namespace {
 GLuint spareTexture = 0;   // the object a failed load left without a name in currentTexture
-std::vector<unsigned char> imageBytes;   // the last file read, its storage kept for the next
 
 struct StateName {
     const char* word;
@@ -80,6 +79,7 @@ bool textureMode(ScriptStream& in) {
 GLuint loadTexture(const std::string& file, GLuint reuse) {
     GLint maxSide = 0;   // stays 0 where the GL may not be asked (inside Begin): nothing loads
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    std::vector<unsigned char> imageBytes;   // released at once: an image may be large
     if (!readTextureFile(file, maxSide, imageBytes)) return 0;
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);

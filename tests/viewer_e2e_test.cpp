@@ -332,7 +332,9 @@ TEST_F(ViewerEndToEnd, SoakOfRapidSavesLeavesNoTrace) {
         largestKb = std::max(largestKb, residentKb());
     }
     ASSERT_GT(warmedKb, 0);
+#ifndef __SANITIZE_ADDRESS__   // its quarantine holds freed memory back on purpose
     EXPECT_LT(largestKb - warmedKb, 8 * 1024) << "resident memory grew after the warm-up";
+#endif
 
     // The last save: a centred box, where no soak version drew anything.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

@@ -22,8 +22,12 @@ int recordedNesting = 0;    // groups open in the body being compiled
 GLuint highestListId = 0;   // the largest id glGenLists ever gave, for strayDisplayLists
 long generatedLists = 0;    // how many ids it gave, for the same leak checks
 
-// The group depth of a list that calls itself from inside a group: no stack holds its replay.
-constexpr int unbounded = 1 << 20;
+// More calls than this in one replay would hold the frame for seconds or for ever: a few lines
+// of lists that each call the previous one twice draw 2^60 times.
+constexpr std::int64_t maxCallsReplayed = 1 << 20;
+// The GL's nesting limit for lists in lists: at least 64 everywhere, and 64 in Mesa. Not asked
+// of the GL, which may not be asked between Begin and End.
+constexpr int maxListNesting = 64;
 
 GLint glInteger(GLenum name) {
     GLint value = 0;
@@ -52,7 +56,6 @@ void startList(const std::string& name, std::int64_t namePosition) {
 
 void finishList() {
     DisplayListEntry& entry = table[listName];
-    if (entry.callsItself && entry.groupDepth > 0) entry.groupDepth = unbounded;
     closePrimitive(listId);
     glEndList();
     listName.clear();
@@ -100,11 +103,28 @@ bool callList(ScriptStream& in) {
         return false;
     }
     const DisplayListEntry& called = found->second;
+    if (name == listName) {
+        // A list that calls itself is replayed to the GL's nesting limit at best; at worst the
+        // driver follows the call for ever when the list is ended (Mesa 22 does for a list
+        // that another list calls between Begin and End) and the viewer dies.
+        logLine("Display list " + name + " cannot call itself");
+        return false;
+    }
     if (!listName.empty()) {
+        // The GL skips calls nested deeper than its limit, and Mesa walks every chain of calls
+        // when a list is ended; a list may call a million lists, never more, when replayed.
         DisplayListEntry& caller = table[listName];
-        caller.callsItself |= name == listName;
-        caller.groupDepth = std::max(caller.groupDepth,
-                                     std::min(recordedNesting + called.groupDepth, unbounded));
+        if (called.listDepth + 2 > maxListNesting) {
+            logLine("Display list " + name + " nests lists too deeply to be called from a list");
+            return false;
+        }
+        if (caller.callsReplayed + 1 + called.callsReplayed > maxCallsReplayed) {
+            logLine("Display list " + listName + " would call more than a million lists");
+            return false;
+        }
+        caller.groupDepth = std::max(caller.groupDepth, recordedNesting + called.groupDepth);
+        caller.listDepth = std::max(caller.listDepth, called.listDepth + 1);
+        caller.callsReplayed += 1 + called.callsReplayed;
     } else if (!stacksHaveRoomFor(called.groupDepth)) {
         logLine("Display list " + name + " nests groups too deeply to be called here");
         return false;

@@ -13,7 +13,8 @@ struct DisplayListEntry {
     std::int64_t resumePosition = -1;   // byte offset just after the EndList; set by EndList
     std::int64_t namePosition = -1;     // byte offset just after the BeginList's name
     int groupDepth = 0;                 // stack levels its groups push at most when replayed
-    bool callsItself = false;           // its body calls it: replays recurse
+    int listDepth = 0;                  // levels of lists its replay calls below itself
+    std::int64_t callsReplayed = 0;     // lists its replay calls, all levels together
 };
 
 using DisplayListTable = std::map<std::string, DisplayListEntry>;

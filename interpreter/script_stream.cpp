@@ -132,6 +132,7 @@ locale_t cLocale() {
 ScriptStream::ScriptStream(std::size_t bufferSize)
     : buffer_(new char[std::max<std::size_t>(bufferSize, 1)]),
       capacity_(std::max<std::size_t>(bufferSize, 1)),
+      readSize_(std::min(firstReadSize, capacity_)),
       cur_(buffer_.get()),
       end_(buffer_.get()) {}
 
@@ -166,6 +167,7 @@ ScriptStream ScriptStream::fromText(std::string text, std::size_t bufferSize) {
 ScriptStream::ScriptStream(ScriptStream&& other) noexcept
     : buffer_(std::move(other.buffer_)),
       capacity_(other.capacity_),
+      readSize_(other.readSize_),
       cur_(other.cur_),
       end_(other.end_),
       bufferStart_(other.bufferStart_),
@@ -192,11 +194,13 @@ bool ScriptStream::refill() {
     bufferStart_ += end_ - buffer_.get();
     cur_ = end_ = buffer_.get();
     if (!isOpen_) return false;
+    const std::size_t wanted = readSize_;
+    readSize_ = std::min(readSize_ * 2, capacity_);
     std::size_t got = 0;
     if (fromText_) {
         const auto size = static_cast<std::int64_t>(text_.size());
         if (bufferStart_ < size) {
-            got = std::min<std::size_t>(capacity_, static_cast<std::size_t>(size - bufferStart_));
+            got = std::min<std::size_t>(wanted, static_cast<std::size_t>(size - bufferStart_));
             std::memcpy(buffer_.get(), text_.data() + bufferStart_, got);
         }
     } else {
@@ -204,7 +208,7 @@ bool ScriptStream::refill() {
         // rewritten meanwhile just yields a short or empty read, which ends the script there.
         ssize_t n;
         do {
-            n = ::pread(fd_, buffer_.get(), capacity_, static_cast<off_t>(bufferStart_));
+            n = ::pread(fd_, buffer_.get(), wanted, static_cast<off_t>(bufferStart_));
         } while (n < 0 && errno == EINTR);
         got = n > 0 ? static_cast<std::size_t>(n) : 0;
     }
@@ -467,6 +471,7 @@ ScriptStream& ScriptStream::seekg(std::int64_t target) {
         // Elsewhere: forget the buffer without reading, so skipping a long stretch costs nothing.
         bufferStart_ = target;
         cur_ = end_ = buffer_.get();
+        readSize_ = std::min(firstReadSize, capacity_);
     }
     return *this;
 }

@@ -4,6 +4,8 @@
 // position), but it is several times faster: it streams the file through one fixed-size buffer
 // and converts numbers with std::from_chars. The file is never loaded whole and never mapped, so
 // an editor truncating or rewriting the file while it is read can only make reads end early.
+// Reads start small after the open and after each seek and double up to the buffer's size: a
+// frame that seeks past a cached list's body near the top fetches a few KiB, not a bufferful.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +24,8 @@ public:
     static constexpr State failbit = 4;
 
     static constexpr std::size_t defaultBufferSize = 64 * 1024;
+    // The size of the first read after the open or a seek.
+    static constexpr std::size_t firstReadSize = 4 * 1024;
 
     // Opens a regular file for reading. Anything else (missing, unreadable, a directory, a FIFO,
     // a device) leaves the stream failed, like an ifstream whose open failed. Opening never blocks.
@@ -78,6 +82,7 @@ private:
 
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_ = 0;
+    std::size_t readSize_ = 0;  // the size of the next read: doubles up to capacity_
     const char* cur_ = nullptr;  // next unread byte
     const char* end_ = nullptr;  // end of the bytes fetched into buffer_
     std::int64_t bufferStart_ = 0;  // source offset of buffer_[0]

@@ -54,6 +54,18 @@ std::string nested(int depth, const std::string& body) {
 
 const char* const box = "Translate 0 0 -5\nBox\n";
 
+// Lists L0 to Ln-1, each calling the one before with `extra` (where {} stands for that one's
+// number) after the call, and the last one called.
+std::string chain(int n, std::string extra) {
+    std::string text = "BeginList L0 EndList\n";
+    for (int i = 1; i < n; ++i) {
+        std::string previous = std::to_string(i - 1), more = extra;
+        if (auto at = more.find("{}"); at != std::string::npos) more.replace(at, 2, previous);
+        text += "BeginList L" + std::to_string(i) + " CallList L" + previous + more + "EndList\n";
+    }
+    return text + "CallList L" + std::to_string(n - 1) + "\n";
+}
+
 TEST_F(DisplayListsTest, MessagesOverThreeFrames) {
     struct Case {
         std::string script;
@@ -185,9 +197,20 @@ TEST_F(DisplayListsTest, CallsThatWouldOverflowTheGroupStacksAreRefused) {
         // Pushes that are never popped in the body count too.
         {"BeginList A\n{ { Box\nEndList\n" + nested(13, "CallList A"),
          "Display list A nests groups too deeply to be called here\n2 unmatched `{'(s)\n"},
-        // A list that calls itself inside a group would recurse past any stack.
-        {"BeginList A\n{ CallList A }\nEndList\nCallList A\n", refusedA.c_str()},
-        {"BeginList A\nBox\nCallList A\nEndList\nCallList A\n", ""},
+        // A list may not call itself: at best its replay repeats to the GL's nesting limit, at
+        // worst the driver recurses for ever when a list that calls it is ended.
+        {"BeginList A\n{ CallList A }\nEndList\nCallList A\n",
+         "Display list A cannot call itself\n"},
+        {"BeginList A\nBox\nCallList A\nCallList A\nEndList\nCallList A\n",
+         "Display list A cannot call itself\nDisplay list A cannot call itself\n"},
+        {"BeginList tree CallList tree EndList\nBeginList t Begin Polygon CallList tree\n",
+         "Display list tree cannot call itself\nMissing EndList\n"},
+        // Chains of calls end at the GL's nesting limit, and a replay calls a million lists
+        // at most.
+        {chain(64, " "), ""},
+        {chain(65, " "), "Display list L63 nests lists too deeply to be called from a list\n"},
+        {chain(20, " CallList L{} "), ""},
+        {chain(21, " CallList L{} "), "Display list L20 would call more than a million lists\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script);

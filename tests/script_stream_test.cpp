@@ -333,4 +333,45 @@ TEST(ScriptStream, SeekOverALargeRegionReadsNothingOfIt) {
     EXPECT_LE(s.bytesRead(), ScriptStream::defaultBufferSize + 16);
 }
 
+// Reads grow from a small first one up to the buffer's size: a seek near the top of a large file
+// costs a few KiB, and numbers that straddle the growing reads' ends read as ifstream reads them.
+TEST(ScriptStream, ReadsStartSmallAfterOpenAndSeekAndGrow) {
+    const std::string path = tempPath("growing.txt");
+    const std::string head = "BeginList body\n";
+    std::string body;
+    while (body.size() < 300 * 1024) body += "# a comment line of the body\n";
+    writeFile(path, head + body + "EndList\n");
+    ScriptStream skipping(path);
+    std::string word;
+    skipping >> word >> word;
+    skipping.seekg(static_cast<std::int64_t>(head.size() + body.size()));
+    skipping >> word;
+    EXPECT_EQ(word, "EndList");
+    EXPECT_LE(skipping.bytesRead(), 2 * ScriptStream::firstReadSize);
+
+    std::string numbers;
+    for (int i = 0; numbers.size() < 300 * 1024; ++i)
+        numbers += "Vertex " + std::to_string(i * 0.37) + " -" + std::to_string(i % 97) + "e-3 7\n";
+    writeFile(path, numbers);
+    std::ifstream expected(path, std::ios::binary);
+    ScriptStream actual(path);
+    std::string want, got;
+    float wantValue = 0, gotValue = 0;
+    long count = 0;
+    while (expected >> want) {
+        actual >> got;
+        ASSERT_EQ(got, want) << "at " << positionOf(actual);
+        for (int axis = 0; axis < 3; ++axis) {
+            expected >> wantValue;
+            actual >> gotValue;
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(gotValue), std::bit_cast<std::uint32_t>(wantValue))
+                << "at " << positionOf(actual);
+        }
+        ++count;
+    }
+    actual >> got;
+    EXPECT_EQ(actual.rdstate(), expected.rdstate());
+    EXPECT_GT(count, 10000);
+}
+
 }  // namespace

@@ -19,19 +19,6 @@ bool contextMade = false;
 GLuint framebuffer = 0, colorBuffer = 0, depthBuffer = 0;
 int width = 0, height = 0;   // of the framebuffer
 
-// The GL driver is loaded with the context and unloaded at exit; keeping it loaded lets leak
-// reports at exit name the driver's own allocations, so that they can be told from ours.
-void keepDriverLoaded() {
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            std::string name = info->dlpi_name ? info->dlpi_name : "";
-            if (name.find("_dri.so") != std::string::npos || name.find("gallium") != std::string::npos)
-                dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
-}
-
 void makeContext() {
     int argc = 1;
     char name[] = "corvane";
@@ -43,7 +30,7 @@ void makeContext() {
     glutDisplayFunc([] {});   // everything is drawn into the framebuffer object
     glutHideWindow();
     glutMainLoopEvent();
-    keepDriverLoaded();
+    keepGlDriverLoaded();
     contextMade = true;
 }
 
@@ -72,6 +59,17 @@ bool makeFramebuffer(int w, int h, std::string& error) {
     return true;
 }
 }  // namespace
+
+void keepGlDriverLoaded() {
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) {
+            std::string name = info->dlpi_name ? info->dlpi_name : "";
+            if (name.find("_dri.so") != std::string::npos || name.find("gallium") != std::string::npos)
+                dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            return 0;
+        },
+        nullptr);
+}
 
 // The probe's connection stays open: an X server with no clients left resets itself, and a
 // connection attempt during the reset (GLUT's, right after the probe) would fail.

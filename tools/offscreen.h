@@ -10,6 +10,9 @@ bool displayAvailable();
 // Creates the context once per process and (re)sizes the framebuffer; the drawing area's size
 // goes into ViewSettings as the viewer's reshape would record it. False with a reason on failure.
 bool openOffscreen(int width, int height, std::string& error);
+// The GL driver is loaded with the first context and unloaded at exit; keeping it loaded lets
+// leak reports at exit name the driver's own allocations, so that they can be told from ours.
+void keepGlDriverLoaded();
 // The largest drawing area the GL accepts in either direction.
 int largestOffscreenSize();
 // The drawing area's pixels as 8-bit RGB, top row first.

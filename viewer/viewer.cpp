@@ -108,6 +108,7 @@ int runViewer(int argc, char** argv) {
     glutInitWindowSize(viewSettings.windowWidth, viewSettings.windowHeight);
     glutInit(&argc, argv);
     MainWindow = glutCreateWindow("Corvane");
+    keepGlDriverLoaded();
     installCallbacks();
 
     // The panels, which show the log from now on, the idle callback and the frame timer.

@@ -3,7 +3,8 @@
 // renderer that Begin made, draws, destroys the renderer and resets what it used. The control
 // net has a fixed layout (u-rows of four points), so before drawing End checks that the lists
 // hold every float GLU will read, and skips the drawing when they do not: a short list in a
-// script must never make GLU read past it. A curve's End reports the GL error on standard output.
+// script must never make GLU read past it. An order above what GLU draws is reported rather than
+// handed to GLU. A curve's End reports the GL error on standard output.
 #include "commands/nurbs.h"
 
 #include <GL/glu.h>
@@ -11,10 +12,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "commands/counted_list.h"
 #include "interpreter/command_table.h"
+#include "interpreter/message_log.h"
 
 namespace {
 // The collection the next End consumes; it outlives runs and file changes until then.
@@ -30,11 +33,20 @@ float trimRadius = 0;              // its sign chooses the side that remains
 GLUnurbs* surfaceRenderer = nullptr;   // from Begin NURBS to its End
 GLUnurbs* curveRenderer = nullptr;     // from Begin NURBSCurve to its End
 
+constexpr int largestOrder = 24;   // GLU draws nothing of a higher order
 constexpr int uStride = 16;   // floats from one u-row of the net to the next
 constexpr int pointSize = 4;  // floats per control point, and the v-stride
 
 // Truncated toward zero; values beyond any order GLU takes only need to stay beyond it.
 int wholeOrder(float order) { return std::isnan(order) ? 0 : int(std::clamp(order, -1e9f, 1e9f)); }
+
+// False, with a message, when the order is one GLU would refuse for being too high.
+bool orderDrawable(float order, const char* word) {
+    if (wholeOrder(order) <= largestOrder) return true;
+    logLine(std::string(word) + " is larger than " + std::to_string(largestOrder) +
+            ", the largest NURBS order");
+    return false;
+}
 
 // How many control points GLU reads along one direction: the knot count minus the order. It
 // reads none (it reports an error and draws nothing) for an order below 1 or fewer than twice
@@ -119,9 +131,10 @@ void drawSurface(GLUnurbs* renderer) {
     gluEndSurface(renderer);
 }
 
-void finishSurface() {
+bool finishSurface() {
+    const bool drawable = orderDrawable(uOrder, "UOrder") && orderDrawable(vOrder, "VOrder");
     glEnable(GL_AUTO_NORMAL);
-    if (surfaceFits()) drawSurface(surfaceRenderer);
+    if (drawable && surfaceFits()) drawSurface(surfaceRenderer);
     gluDeleteNurbsRenderer(surfaceRenderer);
     surfaceRenderer = nullptr;
     glDisable(GL_AUTO_NORMAL);
@@ -130,14 +143,16 @@ void finishSurface() {
     vKnots.clear();
     controlPoints.clear();
     trimRequested = false;
+    return drawable;
 }
 
 // GLU draws the curve itself through the GL's evaluators.
-void finishCurve() {
+bool finishCurve() {
+    const bool drawable = orderDrawable(uOrder, "UOrder");
     gluNurbsProperty(curveRenderer, GLU_NURBS_MODE, GLU_NURBS_RENDERER);
     gluNurbsProperty(curveRenderer, GLU_SAMPLING_METHOD, GLU_PATH_LENGTH);
     gluNurbsProperty(curveRenderer, GLU_SAMPLING_TOLERANCE, 1.0f);
-    if (curveFits()) {
+    if (drawable && curveFits()) {
         gluBeginCurve(curveRenderer);
         gluNurbsCurve(curveRenderer, GLint(uKnots.size()), uKnots.data(), pointSize,
                       controlPoints.data(), wholeOrder(uOrder), GL_MAP1_VERTEX_4);
@@ -151,6 +166,7 @@ void finishCurve() {
     const GLubyte* text = gluErrorString(glGetError());
     std::printf("%s\n", text ? reinterpret_cast<const char*>(text) : "");
     std::fflush(stdout);
+    return drawable;
 }
 
 bool readUOrder(ScriptStream& in) {
@@ -197,16 +213,10 @@ void startCurve() {
     curveRenderer = gluNewNurbsRenderer();
 }
 
-bool finishNurbs() {
-    if (surfaceRenderer) {
-        finishSurface();
-        return true;
-    }
-    if (curveRenderer) {
-        finishCurve();
-        return true;
-    }
-    return false;
+NurbsEnd finishNurbs() {
+    if (surfaceRenderer) return finishSurface() ? NurbsEnd::finished : NurbsEnd::refused;
+    if (curveRenderer) return finishCurve() ? NurbsEnd::finished : NurbsEnd::refused;
+    return NurbsEnd::none;
 }
 
 void resetNurbs() {

@@ -6,7 +6,9 @@
 void startSurface();
 void startCurve();
 // The NURBS branches of End, surface before curve: draws what was collected, destroys the
-// renderer and resets what that End consumes. False when no surface or curve is in progress.
-bool finishNurbs();
+// renderer and resets what that End consumes. Refused (with a message) when an order is too
+// high to draw; none when no surface or curve is in progress.
+enum class NurbsEnd { none, finished, refused };
+NurbsEnd finishNurbs();
 // Destroys any renderer and restores every value to its start (a fresh process, for tests).
 void resetNurbs();

@@ -65,9 +65,9 @@ bool begin(ScriptStream& in) {
 
 // A NURBS block in progress is finished first, whatever insideBegin says.
 bool end(ScriptStream&) {
-    if (finishNurbs()) {
+    if (NurbsEnd nurbs = finishNurbs(); nurbs != NurbsEnd::none) {
         insideBegin = false;
-        return true;
+        return nurbs == NurbsEnd::finished;
     }
     if (!insideBegin) {
         logLine("End was not preceeded by a Begin");

@@ -3,12 +3,15 @@
 // A failed load leaves the object it found bound and in use, so the object is kept aside and the
 // next load reuses it: a script that retries a missing image every frame never piles up objects.
 // SOIL uploads tightly packed rows without setting the unpack alignment, so loads run at 1.
+// SOIL is handed the file's bytes, read and checked first, never the name (texture_file.cpp).
 #include "commands/render_state.h"
 
 #include <SOIL.h>
 
 #include <string>
+#include <vector>
 
+#include "commands/texture_file.h"
 #include "commands/vertex_arrays.h"
 #include "interpreter/command_table.h"
 #include "interpreter/message_log.h"
@@ -73,16 +76,26 @@ bool textureMode(ScriptStream& in) {
     return false;
 }
 
-// A relative name is opened by SOIL from the current directory of this moment. A file that
-// cannot be read or decoded is silent: SOIL gives 0 and binds nothing.
+GLuint loadTexture(const std::string& file, GLuint reuse) {
+    GLint maxSide = 0;   // stays 0 where the GL may not be asked (inside Begin): nothing loads
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    std::vector<unsigned char> imageBytes;   // released at once: an image may be large
+    if (!readTextureFile(file, maxSide, imageBytes)) return 0;
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    GLuint loaded = SOIL_load_OGL_texture_from_memory(imageBytes.data(), int(imageBytes.size()),
+                                                      SOIL_LOAD_AUTO, reuse, 0);
+    glPopClientAttrib();
+    return loaded;
+}
+
+// A relative name is opened from the current directory of this moment. A file that cannot be
+// read, decoded or held by a texture is silent: nothing new is bound.
 bool textureImage(ScriptStream& in) {
     std::string file;
     in >> file;
     GLuint reuse = currentTexture != 0 ? currentTexture : spareTexture;
-    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    currentTexture = SOIL_load_OGL_texture(file.c_str(), SOIL_LOAD_AUTO, reuse, 0);
-    glPopClientAttrib();
+    currentTexture = loadTexture(file, reuse);
     spareTexture = currentTexture == 0 ? reuse : 0;
     return true;
 }

@@ -20,3 +20,10 @@ CommandHandler findCommand(std::string_view word) {
     auto it = table.find(word);
     return it == table.end() ? nullptr : it->second;
 }
+
+void setCommand(const std::string& word, CommandHandler handler) {
+    if (handler)
+        table[word] = handler;
+    else
+        table.erase(word);
+}

@@ -25,6 +25,8 @@ void fillCommandTable();
 const CommandTable& commandTable();
 // The handler of a word (exact, case-sensitive), or null.
 CommandHandler findCommand(std::string_view word);
+// For tests that act in the middle of a run: adds a word, or removes it with a null handler.
+void setCommand(const std::string& word, CommandHandler handler);
 
 // Each command family contributes its rows, defined at the bottom of its own file.
 std::span<const CommandRow> trackballCommands();

@@ -7,6 +7,7 @@
 #include "interpreter/display_lists.h"
 
 #include <algorithm>
+#include <set>
 
 #include "commands/primitives.h"
 #include "interpreter/command_table.h"
@@ -18,6 +19,8 @@ DisplayListTable table;     // every list of the current file version, by name
 std::string listName;       // the list being compiled, empty when none is
 GLuint listId = 0;          // its id, 0 when none is
 int recordedNesting = 0;    // groups open in the body being compiled
+GLuint highestListId = 0;   // the largest id glGenLists ever gave, for strayDisplayLists
+long generatedLists = 0;    // how many ids it gave, for the same leak checks
 
 // More calls than this in one replay would hold the frame for seconds or for ever: a few lines
 // of lists that each call the previous one twice draw 2^60 times.
@@ -42,6 +45,8 @@ bool stacksHaveRoomFor(int depth) {
 void startList(const std::string& name, std::int64_t namePosition) {
     DisplayListEntry& entry = table[name];
     entry.listId = glGenLists(1);
+    highestListId = std::max(highestListId, entry.listId);
+    ++generatedLists;
     entry.namePosition = namePosition;
     listName = name;
     listId = entry.listId;
@@ -152,6 +157,16 @@ bool closeUnfinishedList() {
     finishList();
     return true;
 }
+
+int strayDisplayLists() {
+    std::set<GLuint> current;
+    for (const auto& [name, entry] : table) current.insert(entry.listId);
+    int stray = 0;
+    for (GLuint id = 1; id <= highestListId; ++id) stray += glIsList(id) && !current.count(id);
+    return stray;
+}
+
+long generatedDisplayLists() { return generatedLists; }
 
 void resetDisplayLists() {
     closeUnfinishedList();

@@ -245,4 +245,51 @@ TEST_F(NurbsTest, SurfacesReplayFromDisplayLists) {
     EXPECT_FALSE(drawnAt(64, 64));
     EXPECT_TRUE(drawnAt(64 + 45, 64));
 }
+
+// An order of n with n knots at 0 and n at 1: a single Bezier span of n points along u.
+std::string orderAlongU(long long order, int points) {
+    std::string text = "UOrder " + std::to_string(order) + "\nUKnots " +
+                       std::to_string(2 * points) + " :";
+    for (int k = 0; k < 2 * points; ++k) text += k < points ? " 0" : " 1";
+    return text + "\n";
+}
+
+// GLU draws orders up to 24 and nothing above; the GL's evaluators take at least as many. A
+// larger order, however absurd, is reported instead of being handed to GLU.
+TEST_F(NurbsTest, OrdersAboveWhatGluDrawsAreReported) {
+    const std::string uTooLarge = "UOrder is larger than 24, the largest NURBS order\n";
+    const std::string vTooLarge = "VOrder is larger than 24, the largest NURBS order\n";
+    const std::string vCubic = "VOrder 4\nVKnots " + knots8;
+    auto curve = [](long long order, int points) {
+        std::string text = orderAlongU(order, points) + "ControlPoints " +
+                           std::to_string(points) + " :";
+        for (int k = 0; k < points; ++k)
+            text += " " + std::to_string(-2 + 4.0f * k / (points - 1)) + " 0.01 -2.5 1";
+        return text + "\nBegin NURBSCurve\nEnd\n";
+    };
+    struct Case {
+        std::string script;
+        std::string log;
+        bool drawn;
+    };
+    const Case cases[] = {
+        {orderAlongU(24, 24) + vCubic + net(4 * 24) + surface, "", true},
+        {orderAlongU(25, 25) + vCubic + net(4 * 25) + surface, uTooLarge, false},
+        {orderAlongU(2147483647, 4) + vCubic + net(16) + surface, uTooLarge, false},
+        {bicubic + "VOrder 2147483647\n" + net(16) + surface, vTooLarge, false},
+        {bicubic + "VOrder -2147483648\n" + net(16) + surface, "", false},
+        {curve(24, 24), "", true},
+        {curve(25, 25), uTooLarge, false},
+        {curve(2147483647, 4), uTooLarge, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script.substr(0, 40));
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(run(c.script), c.log.empty());
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(logOf(), c.log);
+        EXPECT_EQ(drawnAt(64, 64) || drawnAt(64, 65), c.drawn);
+        EXPECT_FALSE(insideBegin);
+    }
+}
 }  // namespace

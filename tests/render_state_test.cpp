@@ -1,6 +1,7 @@
 // Render state and the one texture: the switches and their messages, what groups and frames
 // undo, textured quads from images of every channel count, and failed loads.
 #include <GL/gl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -179,6 +180,57 @@ TEST_F(RenderStateTest, FailedLoadKeepsThePreviousBinding) {
     for (const std::string& bad : {garbage, truncated, directory + "/missing.png"}) {
         SCOPED_TRACE(bad);
         EXPECT_TRUE(run("TextureImage " + good + "\nTextureImage " + bad +
+                        "\nEnable Texture TextureMode Replace\n" + quad));
+        EXPECT_EQ(logOf(), "");
+        EXPECT_EQ(currentTexture, 0u);
+        expectQuadrants(3);
+    }
+}
+
+// Names that are not images, or images no texture can hold, are skipped like a missing file:
+// without blocking on a pipe and without decoding a picture the GL would have to refuse.
+TEST_F(RenderStateTest, ImagesThatCannotBeTexturesAreSkipped) {
+    std::string good = writeImage("good.png", 3);
+    std::ifstream whole(good, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(whole)), {});
+    std::string fifo = directory + "/fifo.png";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directory(directory + "/folder.png");
+    std::string corrupt = bytes;
+    for (std::size_t i = 40; i < corrupt.size(); i += 5) corrupt[i] ^= 0x5a;
+    // The 6x6 header made to claim 100000 x 100000, its checksum made right again.
+    std::string huge = bytes;
+    for (int at : {16, 20}) huge.replace(at, 4, std::string("\x00\x01\x86\xa0", 4));
+    unsigned crc = stbiw__crc32(reinterpret_cast<unsigned char*>(huge.data() + 12), 17);
+    for (int i = 0; i < 4; ++i) huge[29 + i] = char(crc >> (24 - 8 * i));
+    // A real picture one pixel wider than the GL's largest texture.
+    GLint widest = integer(GL_MAX_TEXTURE_SIZE);
+    std::vector<unsigned char> row(std::size_t(widest + 1) * 3, 200);
+    std::string wide = directory + "/wide.png";
+    ASSERT_NE(stbi_write_png(wide.c_str(), widest + 1, 1, 3, row.data(), 0), 0);
+    // A Radiance picture cut short inside its run-length data, and a JPEG whose first Huffman
+    // table claims 16 x 255 codes where a table holds 256: decoders loop for ever on the first
+    // and write past their tables on the second.
+    std::vector<float> radiance(16 * 12 * 3);
+    for (std::size_t i = 0; i < radiance.size(); ++i) radiance[i] = float(i % 7) / 3;
+    std::string hdr = directory + "/cut.hdr";
+    ASSERT_NE(stbi_write_hdr(hdr.c_str(), 16, 12, 3, radiance.data()), 0);
+    ASSERT_GT(std::filesystem::file_size(hdr), 600u);
+    std::filesystem::resize_file(hdr, 300);
+    std::string jpeg = directory + "/tables.jpg";
+    ASSERT_NE(stbi_write_jpg(jpeg.c_str(), 6, 6, 3, radiance.data(), 90), 0);
+    std::ifstream jpegFile(jpeg, std::ios::binary);
+    std::string tables((std::istreambuf_iterator<char>(jpegFile)), {});
+    tables.insert(2, std::string("\xff\xc4\x00\x13\x00", 5) + std::string(16, '\xff'));
+    const std::string bad[] = {
+        hdr, writeFile("tables.jpg", tables),
+        directory + "/folder.png", writeFile("empty.png", ""), "/dev/zero",
+        writeFile("truncated.png", bytes.substr(0, 40)), writeFile("corrupt.png", corrupt),
+        writeFile("huge.png", huge), wide, fifo,
+    };
+    for (const std::string& name : bad) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(run("TextureImage " + good + "\nTextureImage " + name +
                         "\nEnable Texture TextureMode Replace\n" + quad));
         EXPECT_EQ(logOf(), "");
         EXPECT_EQ(currentTexture, 0u);

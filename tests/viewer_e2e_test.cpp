@@ -12,11 +12,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -101,10 +104,11 @@ protected:
     }
 
     // Starts the viewer on the scene and waits until its window shows the panels.
-    void startViewer(const std::string& scene) {
+    void startViewer(const std::string& scene, std::vector<std::string> environment = {}) {
         std::ofstream(directory + "/scene.txt") << scene;
+        environment.push_back("DISPLAY=" + displayName);
         viewer = start({CORVANE_VIEWER, "scene.txt"}, directory, directory + "/viewer.log",
-                       {"DISPLAY=" + displayName});
+                       environment);
         ASSERT_GT(viewer, 0);
         ASSERT_TRUE(waitFor([&] { return findWindow(); }, 20)) << "no window";
         ASSERT_TRUE(waitFor([&] { return at(300, 500) == background; }, 20)) << "no frame";
@@ -212,6 +216,16 @@ protected:
         return text.str();
     }
 
+    // The viewer's resident memory in kB, from /proc.
+    long residentKb() {
+        std::istringstream status(slurp("/proc/" + std::to_string(viewer) + "/status"));
+        std::string field;
+        long value = -1;
+        while (status >> field)
+            if (field == "VmRSS:") status >> value;
+        return value;
+    }
+
     std::string directory, displayName;
     Display* display = nullptr;
     Window window = 0;
@@ -277,5 +291,71 @@ TEST_F(ViewerEndToEnd, SavingTheScriptChangesThePictureWithinASecond) {
     std::ofstream(directory + "/scene.txt") << "ViewTransform\nTranslate 0 0 20\nBox\n";
     EXPECT_TRUE(waitFor([&] { return at(470, 256) == background; }, 1));
     EXPECT_LT(Clock::now() - saved, std::chrono::seconds(1));
+}
+
+// One save of the soak: a box in one of several places off the middle of the drawing area,
+// drawn through display lists; every other pair of saves is broken in one of three ways.
+std::string soakVersion(int save) {
+    const std::string kept = "BeginList box\nScale 4 4 4\nBox\nEndList\n";
+    std::string text = "ViewTransform\nTranslate " + std::to_string(8 + save % 5) + " 0 0\n" +
+                       kept + "BeginList spare" + std::to_string(save % 7) +
+                       "\nSphere\nEndList\nCallList box\n";
+    if ((save / 2) % 2 == 0) return text;
+    switch (save % 3) {
+        case 0: return text + "Foo\n";                           // an unknown word
+        case 1: return text.substr(0, text.size() / 2);            // cut short: no EndList
+        default: return text + kept;                               // a list defined twice
+    }
+}
+
+// Saves the script ten times a second, in place and by renaming over it by turns, while the
+// viewer runs; then the last save must show, keys must still act, memory must have stayed
+// put after the warm-up and no display list may outlive its script version. CORVANE_SOAK_SECONDS
+// makes the run longer.
+TEST_F(ViewerEndToEnd, SoakOfRapidSavesLeavesNoTrace) {
+    const char* wanted = std::getenv("CORVANE_SOAK_SECONDS");
+    const double seconds = wanted ? std::atof(wanted) : 12;
+    const std::string scene = directory + "/scene.txt", report = directory + "/lists.txt";
+    startViewer(soakVersion(0), {"CORVANE_LIST_REPORT=" + report});
+    auto begin = Clock::now();
+    // The driver's caches and the heap settle in steps over the first minute or so, then stay.
+    const auto warmUp = std::chrono::duration<double>(std::max(3.0, seconds / 5));
+    long warmedKb = -1, largestKb = 0;
+    int save = 0;
+    for (; Clock::now() - begin < std::chrono::duration<double>(seconds); ++save) {
+        if (save % 2 == 0) {
+            std::ofstream(scene, std::ios::trunc) << soakVersion(save);
+        } else {
+            std::ofstream(scene + ".new") << soakVersion(save);
+            ASSERT_EQ(std::rename((scene + ".new").c_str(), scene.c_str()), 0);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (warmedKb < 0 && Clock::now() - begin > warmUp) warmedKb = residentKb();
+        largestKb = std::max(largestKb, residentKb());
+    }
+    ASSERT_GT(warmedKb, 0);
+#ifndef __SANITIZE_ADDRESS__   // its quarantine holds freed memory back on purpose
+    EXPECT_LT(largestKb - warmedKb, 8 * 1024) << "resident memory grew after the warm-up";
+#endif
+
+    // The last save: a centred box, where no soak version drew anything.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(at(470, 256), background);
+    std::ofstream(scene, std::ios::trunc) << boxScene;
+    EXPECT_TRUE(waitFor([&] { return at(470, 256) != background; }, 2)) << "last save not shown";
+    EXPECT_TRUE(waitFor([&] { return drawnOnRow(300, 350, 590) == 240; }, 2));
+    key("w");
+    EXPECT_TRUE(waitFor([&] { return drawnOnRow(300, 350, 590) < 24; }, 2)) << "keys ignored";
+    key("Escape");
+    EXPECT_EQ(exitStatus(5), 0);
+
+    long generated = 0;
+    int stray = -1;
+    EXPECT_EQ(std::sscanf(slurp(report).c_str(), "generated %ld stray %d", &generated, &stray), 2);
+    EXPECT_GT(generated, save);   // every version made lists of its own
+    EXPECT_EQ(stray, 0);
+    std::cout << save << " saves in " << seconds << " s; resident memory " << warmedKb
+              << " kB after the warm-up, at most " << largestKb << " kB; " << generated
+              << " display lists made\n";
 }
 }  // namespace

@@ -6,11 +6,14 @@
 #include <GL/freeglut.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <thread>
 
 #include "interpreter/command_table.h"
+#include "interpreter/display_lists.h"
 #include "interpreter/message_log.h"
 #include "tools/offscreen.h"
 #include "viewer/file_browser.h"
@@ -23,13 +26,24 @@
 
 namespace {
 int MainWindow = 0;   // the GLUT window the scene and both panels are drawn in
+const char* listReport = nullptr;   // CORVANE_LIST_REPORT: where exit writes the list counts
 
 constexpr const char* help =
     "usage: corvane [SCRIPT]\n"
     "Shows the scene described by SCRIPT and draws it again whenever the file is saved.\n"
     "Mouse: drag to orbit a scene that uses ViewTransform; right click to orbit another point.\n"
     "Keys: + and - move nearer and farther, z and Z narrow and widen the view, t tessellation,\n"
-    "s smooth shading, w wireframe, h hides the panels, Escape quits.\n";
+    "s smooth shading, w wireframe, h hides the panels, Escape quits.\n"
+    "With CORVANE_LIST_REPORT=FILE set, quitting writes to FILE how many display lists were\n"
+    "made and how many of them outlived their version of the script without being deleted.\n";
+
+// For leak checks of long runs: the GL context is still current when exit runs this.
+void writeListReport() {
+    if (FILE* out = std::fopen(listReport, "w")) {
+        std::fprintf(out, "generated %ld stray %d\n", generatedDisplayLists(), strayDisplayLists());
+        std::fclose(out);
+    }
+}
 
 void display() {
     bool ran = drawFrame();
@@ -108,6 +122,8 @@ int runViewer(int argc, char** argv) {
     glutSetWindow(MainWindow);
     applyGraphicsDefaults();
     fillCommandTable();
+    listReport = std::getenv("CORVANE_LIST_REPORT");
+    if (listReport) std::atexit(writeListReport);
     glutMainLoop();
     return 0;
 }

@@ -55,7 +55,6 @@ void startList(const std::string& name, std::int64_t namePosition) {
 }
 
 void finishList() {
-    DisplayListEntry& entry = table[listName];
     closePrimitive(listId);
     glEndList();
     listName.clear();

@@ -3,9 +3,20 @@
 // material's shininess as it was.
 #include <GL/gl.h>
 
+#include "commands/primitives.h"
 #include "interpreter/command_table.h"
+#include "interpreter/display_lists.h"
+#include "interpreter/message_log.h"
 
 namespace {
+// Mesa 22 crashes ending a display list that changes the material part way through a primitive,
+// so such a change is refused while a list records; drawn at once, it is the GL's to take.
+bool materialMayChange() {
+    if (compilingList() == 0 || !primitiveOpenIn(compilingList())) return true;
+    logLine("Material changes between Begin and End cannot be recorded in a display list");
+    return false;
+}
+
 bool lightPosition(ScriptStream& in) {
     float position[4] = {0, 0, 0, 0};
     in >> position[0] >> position[1] >> position[2] >> position[3];
@@ -17,13 +28,16 @@ template <GLenum parameter>
 bool materialColor(ScriptStream& in) {
     float color[4] = {0, 0, 0, 1};
     in >> color[0] >> color[1] >> color[2];
+    if (!materialMayChange()) return false;
     glMaterialfv(GL_FRONT_AND_BACK, parameter, color);
     return true;
 }
 
 bool shininess(ScriptStream& in) {
     float value = 0;
-    if (in >> value) glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, value);
+    bool read = static_cast<bool>(in >> value);
+    if (!materialMayChange()) return false;
+    if (read) glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, value);
     return true;
 }
 

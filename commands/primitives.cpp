@@ -109,12 +109,14 @@ bool textureCoord(ScriptStream& in) {
 
 }  // namespace
 
+bool primitiveOpenIn(GLuint list) { return primitiveOpen && primitiveList == list; }
+
 void countVertex() {
     if (primitiveOpen) ++verticesGiven;
 }
 
 void closePrimitive(GLuint list) {
-    if (!primitiveOpen || primitiveList != list) return;
+    if (!primitiveOpenIn(list)) return;
     glEnd();
     primitiveOpen = false;
     // Mesa 22 corrupts its heap when a list ends holding two such primitives side by side (a

@@ -12,6 +12,8 @@ extern bool insideBegin;
 // of a list's body and the end of a run call it, so the GL never stays inside glBegin past
 // them; insideBegin keeps its own life, and the End that clears it then closes nothing.
 void closePrimitive(GLuint list);
+// True while a plain Begin's primitive recorded into (or drawn at once for, 0) list is open.
+bool primitiveOpenIn(GLuint list);
 // Vertex and Element count the vertices they give the open primitive.
 void countVertex();
 // Clears insideBegin and forgets any open primitive (a fresh process, for tests).

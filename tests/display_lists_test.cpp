@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "commands/primitives.h"
 #include "interpreter/display_lists.h"
 #include "interpreter/runner.h"
 #include "tests/gl_test.h"
@@ -242,6 +243,24 @@ TEST_F(DisplayListsTest, ListsOfPrimitivesTooShortToDraw) {
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
         resetRunner();
     }
+    // A material change part way through a recorded primitive once crashed the GL driver when
+    // the list ended; it is refused there, and taken between primitives and outside lists.
+    const std::string material = "Begin Triangles" + vertex + "DiffuseColor 1 0 0" + vertex +
+                                 vertex + "End\n";
+    for (const std::string& script :
+         {"BeginList C " + material + "EndList\n", "BeginList C Begin Polygon" + vertex +
+                                                        "Shininess 4 " + vertex + vertex}) {
+        SCOPED_TRACE(script);
+        resetRunner();
+        EXPECT_FALSE(run(script, 2));
+        EXPECT_EQ(logOf().find("Material changes between Begin and End cannot be recorded in a "
+                               "display list\n"),
+                  0u);
+    }
+    resetRunner();
+    resetPrimitives();   // the last script left its Begin open
+    EXPECT_TRUE(run(material + "BeginList D DiffuseColor 1 0 0 " + triangle + "EndList\n", 2));
+    EXPECT_EQ(logOf(), "");
     // Left open at the end of the script, the last one is closed with the list.
     EXPECT_FALSE(run("BeginList B Begin Quads" + vertex + "End Begin Quads" + vertex, 2));
     EXPECT_EQ(logOf(), "Missing EndList\n");

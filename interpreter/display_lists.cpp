@@ -69,6 +69,12 @@ bool beginList(ScriptStream& in) {
     std::string name;
     in >> name;
     if (name.empty()) return true;   // the file ended: there is no list to open
+    // Between glBegin and glEnd the GL makes no list (glGenLists gives 0), and Mesa 22 crashed
+    // on the calls that followed for the list it thought it had.
+    if (primitiveOpenIn(0)) {
+        logLine("BeginList is not allowed between Begin and End");
+        return false;
+    }
     auto found = table.find(name);
     if (found == table.end()) {
         startList(name, in.position());

@@ -261,6 +261,14 @@ TEST_F(DisplayListsTest, ListsOfPrimitivesTooShortToDraw) {
     resetPrimitives();   // the last script left its Begin open
     EXPECT_TRUE(run(material + "BeginList D DiffuseColor 1 0 0 " + triangle + "EndList\n", 2));
     EXPECT_EQ(logOf(), "");
+    // No list is made inside a primitive drawn at once: the GL cannot make one there.
+    resetRunner();
+    EXPECT_FALSE(run("Begin TriangleStrip\nBeginList tree\nEndList\nBeginList ent End\n"
+                     "Begin TriangleStrip\nCallList tree\n",
+                     2));
+    EXPECT_EQ(logOf().find("BeginList is not allowed between Begin and End\n"), 0u);
+    EXPECT_TRUE(displayListTable().empty());
+    resetPrimitives();
     // Left open at the end of the script, the last one is closed with the list.
     EXPECT_FALSE(run("BeginList B Begin Quads" + vertex + "End Begin Quads" + vertex, 2));
     EXPECT_EQ(logOf(), "Missing EndList\n");

@@ -261,18 +261,20 @@ std::string readFieldOfView(const std::string& value, ParsedOptions& parsed) {
     return "";
 }
 
-std::string readNear(const std::string& value, ParsedOptions& parsed) {
-    auto z = parseFloat(value);
-    if (!z) return needs("--near", "a number", value);
-    parsed.options.view.nearPlane = *z;
+// An option that takes any number, stored as given.
+std::string readNumber(const char* option, const std::string& value, float& into) {
+    auto number = parseFloat(value);
+    if (!number) return needs(option, "a number", value);
+    into = *number;
     return "";
 }
 
+std::string readNear(const std::string& value, ParsedOptions& parsed) {
+    return readNumber("--near", value, parsed.options.view.nearPlane);
+}
+
 std::string readFar(const std::string& value, ParsedOptions& parsed) {
-    auto z = parseFloat(value);
-    if (!z) return needs("--far", "a number", value);
-    parsed.options.view.farPlane = *z;
-    return "";
+    return readNumber("--far", value, parsed.options.view.farPlane);
 }
 
 std::string readOrthoBox(const std::string& value, ParsedOptions& parsed) {
@@ -293,10 +295,7 @@ std::string readTessellation(const std::string& value, ParsedOptions& parsed) {
 }
 
 std::string readDistance(const std::string& value, ParsedOptions& parsed) {
-    auto d = parseFloat(value);
-    if (!d) return needs("--distance", "a number", value);
-    parsed.options.camera.distance = *d;
-    return "";
+    return readNumber("--distance", value, parsed.options.camera.distance);
 }
 
 std::string readAzimuth(const std::string& value, ParsedOptions& parsed) {

@@ -19,11 +19,6 @@ protected:
         auto found = displayListTable().find(name);
         return found == displayListTable().end() ? 0 : found->second.listId;
     }
-    GLint integer(GLenum name) {
-        GLint value = 0;
-        glGetIntegerv(name, &value);
-        return value;
-    }
     // Rewrites the script but keeps its modification time: the runner sees the same version.
     void rewriteKeepingTime(const std::string& path, const std::string& text) {
         struct stat before {};

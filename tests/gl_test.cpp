@@ -70,6 +70,12 @@ std::array<int, 3> GlTest::pixel(int x, int y) {
     return {rgb[0], rgb[1], rgb[2]};
 }
 
+GLint GlTest::integer(GLenum name) {
+    GLint value = 0;
+    glGetIntegerv(name, &value);
+    return value;
+}
+
 bool GlTest::drawnAt(int x, int y) { return pixel(x, y) != std::array<int, 3>{0, 0, 51}; }
 
 void startPanels() {

@@ -2,6 +2,7 @@
 // fresh interpreter and view state for every test, so tests never depend on their order.
 #pragma once
 
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -26,6 +27,8 @@ protected:
     std::array<int, 3> centre() { return pixel(size / 2, size / 2); }
     // Whether anything but the background was drawn at (x, y).
     bool drawnAt(int x, int y);
+    // One integer of GL state.
+    static GLint integer(GLenum name);
 
     std::string directory;   // this test's scratch directory
 };

@@ -18,11 +18,6 @@ protected:
         glGetFloatv(GL_MODELVIEW_MATRIX, m.data());
         return m;
     }
-    GLint depth(GLenum which) {
-        GLint d = 0;
-        glGetIntegerv(which, &d);
-        return d;
-    }
     std::array<float, 4> diffuse() {
         std::array<float, 4> c{};
         glGetMaterialfv(GL_FRONT, GL_DIFFUSE, c.data());
@@ -96,8 +91,8 @@ TEST_F(GroupingTest, RunsStartAndEndAtTheSameStackDepths) {
         SCOPED_TRACE(script);
         resetRunner();
         EXPECT_FALSE(run(script, 2));
-        EXPECT_EQ(depth(GL_MODELVIEW_STACK_DEPTH), 1);
-        EXPECT_EQ(depth(GL_ATTRIB_STACK_DEPTH), 0);
+        EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), 1);
+        EXPECT_EQ(integer(GL_ATTRIB_STACK_DEPTH), 0);
         EXPECT_FLOAT_EQ(diffuse()[1], 0.8f);   // nothing leaked out of the frame
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
@@ -109,7 +104,7 @@ TEST_F(GroupingTest, RunsStartAndEndAtTheSameStackDepths) {
     deep += "DiffuseColor 0 1 0\n";
     resetRunner();
     EXPECT_TRUE(run(deep));
-    EXPECT_EQ(depth(GL_ATTRIB_STACK_DEPTH), 0);
+    EXPECT_EQ(integer(GL_ATTRIB_STACK_DEPTH), 0);
     EXPECT_FLOAT_EQ(diffuse()[1], 0.8f);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     EXPECT_EQ(logOf(), "");

@@ -51,11 +51,6 @@ protected:
         glGetFloatv(which, value.data());
         return value;
     }
-    GLint integer(GLenum name) {
-        GLint value = 0;
-        glGetIntegerv(name, &value);
-        return value;
-    }
 };
 
 TEST_F(PrimitiveStateTest, ComponentsThatFailToReadAreZero) {

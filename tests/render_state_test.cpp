@@ -79,11 +79,6 @@ protected:
         for (GLuint name = 1; name <= 400; ++name) live += glIsTexture(name);
         return live;
     }
-    static GLint integer(GLenum name) {
-        GLint value = 0;
-        glGetIntegerv(name, &value);
-        return value;
-    }
 };
 
 TEST_F(RenderStateTest, SwitchesModesAndMessages) {

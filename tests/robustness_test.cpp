@@ -33,12 +33,6 @@ bool edit(ScriptStream&) {
     return true;
 }
 
-GLint glInteger(GLenum name) {
-    GLint value = 0;
-    glGetIntegerv(name, &value);
-    return value;
-}
-
 TEST_F(RobustnessTest, PathsThatAreNotScriptsCannotBeOpened) {
     std::string fifo = directory + "/fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -146,8 +140,8 @@ TEST_F(RobustnessTest, ScriptChangedInTheMiddleOfAFrame) {
         // A rename leaves the frame reading the whole old text from the file it opened.
         EXPECT_EQ(frame(), *c.log == 0);
         EXPECT_EQ(logOf(), c.log);
-        EXPECT_EQ(glInteger(GL_MODELVIEW_STACK_DEPTH), 1);
-        EXPECT_EQ(glInteger(GL_ATTRIB_STACK_DEPTH), 0);
+        EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), 1);
+        EXPECT_EQ(integer(GL_ATTRIB_STACK_DEPTH), 0);
         EXPECT_EQ(braceDepth, 0);
         EXPECT_EQ(currentListName(), "");
 

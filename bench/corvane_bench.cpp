@@ -135,7 +135,6 @@ void needContext() {
             std::fprintf(stderr, "corvane-bench: %s\n", error.c_str());
             std::exit(2);
         }
-        fillCommandTable();
         return true;
     }();
     (void)ready;
@@ -144,7 +143,7 @@ void needContext() {
 // A fresh session drawing `path`, as if the viewer had just been started on it.
 void startScript(const std::string& path) {
     needContext();
-    resetSession();
+    startSession();
     scriptFileName = path;
 }
 

@@ -5,16 +5,14 @@
 
 #include "commands/primitives.h"
 #include "interpreter/command_table.h"
-#include "interpreter/display_lists.h"
 #include "interpreter/message_log.h"
 
 namespace {
 // Mesa 22 crashes ending a display list that changes the material part way through a primitive,
 // so such a change is refused while a list records; drawn at once, it is the GL's to take.
 bool materialMayChange() {
-    if (compilingList() == 0 || !primitiveOpenIn(compilingList())) return true;
-    logLine("Material changes between Begin and End cannot be recorded in a display list");
-    return false;
+    if (!recordingPrimitive()) return true;
+    return refuse("Material changes between Begin and End cannot be recorded in a display list");
 }
 
 bool lightPosition(ScriptStream& in) {

@@ -16,8 +16,11 @@
 #include <vector>
 
 #include "commands/counted_list.h"
+#include "commands/nurbs_sampling.h"
 #include "interpreter/command_table.h"
+#include "interpreter/gl_state.h"
 #include "interpreter/message_log.h"
+#include "viewer/view_settings.h"
 
 namespace {
 // The collection the next End consumes; it outlives runs and file changes until then.
@@ -43,9 +46,8 @@ int wholeOrder(float order) { return std::isnan(order) ? 0 : int(std::clamp(orde
 // False, with a message, when the order is one GLU would refuse for being too high.
 bool orderDrawable(float order, const char* word) {
     if (wholeOrder(order) <= largestOrder) return true;
-    logLine(std::string(word) + " is larger than " + std::to_string(largestOrder) +
+    return refuse(std::string(word) + " is larger than " + std::to_string(largestOrder) +
             ", the largest NURBS order");
-    return false;
 }
 
 // How many control points GLU reads along one direction: the knot count minus the order. It
@@ -53,9 +55,12 @@ bool orderDrawable(float order, const char* word) {
 // the order's knots: 0. GLU takes knots closer than its tolerance (at most 1e-4) as one, and
 // knots just above the last span's knot can chain into a breakpoint that starts after it; GLU
 // then reads past the points and past its own copy of the knots, so such knots are refused: -1.
+// So are knots that are not finite, which GLU cannot order.
 long long pointsRead(const std::vector<float>& knots, int order) {
     const long long count = static_cast<long long>(knots.size());
     if (order < 1 || count < 2LL * order) return 0;
+    for (float knot : knots)
+        if (!std::isfinite(knot)) return -1;
     const float last = knots[count - order];
     for (long long i = count - order + 1; i < count; ++i)
         if (knots[i] > last && knots[i] - last < 1e-4f) return -1;
@@ -122,7 +127,8 @@ void drawSurface(GLUnurbs* renderer) {
     gluNurbsCallback(renderer, GLU_NURBS_END, callback(glEnd));
     gluNurbsCallback(renderer, GLU_NURBS_VERTEX, callback(glVertex3fv));
     gluNurbsCallback(renderer, GLU_NURBS_NORMAL, callback(glNormal3fv));
-    gluNurbsProperty(renderer, GLU_SAMPLING_METHOD, GLU_PATH_LENGTH);
+    sampleSurface(renderer, {uKnots, wholeOrder(uOrder)}, {vKnots, wholeOrder(vOrder)},
+                  controlPoints, viewSettings.tessellation);
     gluBeginSurface(renderer);
     gluNurbsSurface(renderer, GLint(uKnots.size()), uKnots.data(), GLint(vKnots.size()),
                     vKnots.data(), uStride, pointSize, controlPoints.data(), wholeOrder(uOrder),
@@ -131,10 +137,22 @@ void drawSurface(GLUnurbs* renderer) {
     gluEndSurface(renderer);
 }
 
+// A surface of more patches than GLU can cut within a frame is reported, not drawn.
+bool withinBudget() {
+    NurbsDirection u{uKnots, wholeOrder(uOrder)}, v{vKnots, wholeOrder(vOrder)};
+    if (surfaceWithinBudget(u, v)) return true;
+    return refuse("NURBS surface has too many spans to draw (" + std::to_string(spanCount(u)) +
+                  " by " + std::to_string(spanCount(v)) + ")");
+}
+
 bool finishSurface() {
-    const bool drawable = orderDrawable(uOrder, "UOrder") && orderDrawable(vOrder, "VOrder");
+    const bool drawable = orderDrawable(uOrder, "UOrder") && orderDrawable(vOrder, "VOrder") &&
+                          (!surfaceFits() || withinBudget());
     glEnable(GL_AUTO_NORMAL);
-    if (drawable && surfaceFits()) drawSurface(surfaceRenderer);
+    if (drawable && surfaceFits()) {
+        WithoutScriptArrays isolated;
+        drawSurface(surfaceRenderer);
+    }
     gluDeleteNurbsRenderer(surfaceRenderer);
     surfaceRenderer = nullptr;
     glDisable(GL_AUTO_NORMAL);
@@ -146,12 +164,15 @@ bool finishSurface() {
     return drawable;
 }
 
-// GLU draws the curve itself through the GL's evaluators.
+// GLU draws the curve itself through the GL's evaluators. The line on standard output speaks
+// of the curve's own calls only, never of an error left by an earlier command.
 bool finishCurve() {
     const bool drawable = orderDrawable(uOrder, "UOrder");
+    discardGlErrors();
+    WithoutScriptArrays isolated;
     gluNurbsProperty(curveRenderer, GLU_NURBS_MODE, GLU_NURBS_RENDERER);
-    gluNurbsProperty(curveRenderer, GLU_SAMPLING_METHOD, GLU_PATH_LENGTH);
-    gluNurbsProperty(curveRenderer, GLU_SAMPLING_TOLERANCE, 1.0f);
+    sampleCurve(curveRenderer, {uKnots, wholeOrder(uOrder)}, controlPoints,
+                viewSettings.tessellation);
     if (drawable && curveFits()) {
         gluBeginCurve(curveRenderer);
         gluNurbsCurve(curveRenderer, GLint(uKnots.size()), uKnots.data(), pointSize,

@@ -1,10 +1,15 @@
 // Immediate primitives: Begin with a primitive kind, End, and Vertex, Normal, Color and
-// TextureCoord, each issued at once. insideBegin is shared with the NURBS forms of Begin and End.
-// Components that fail to read are 0. The GL primitive of a plain Begin is tracked apart from
-// insideBegin: a run or a list body that ends without End closes it, so the frame can finish.
+// TextureCoord. insideBegin is shared with the NURBS forms of Begin and End. Components that
+// fail to read are 0. The GL primitive of a plain Begin is tracked apart from insideBegin: a
+// run or a list body that ends without End closes it, so the frame can finish.
+// Drawn at once, a primitive goes straight to the GL. Recorded into a display list, it is held
+// here until its End and then recorded whole, cut to the vertices its kind draws: Mesa 22
+// corrupts its heap ending a list that holds a primitive too short to draw followed by an
+// attribute, or two such primitives in a row, and a held primitive never reaches it that way.
 #include "commands/primitives.h"
 
 #include <string>
+#include <vector>
 
 #include "commands/nurbs.h"
 #include "interpreter/command_table.h"
@@ -14,18 +19,77 @@
 bool insideBegin = false;
 
 namespace {
-bool primitiveOpen = false;   // a plain Begin's glBegin has had no glEnd yet
-GLuint primitiveList = 0;     // ... recorded into this display list, or drawn at once (0)
-int verticesGiven = 0;        // ... with this many vertices so far
-int verticesNeeded = 0;       // ... of the least its kind draws anything with
+// One call of vertex data held for a primitive that a display list records.
+struct HeldCall {
+    enum Kind { vertex, normal, color, texCoord } kind;
+    float values[3];
+};
 
-template <GLenum mode, int needed>
+bool primitiveOpen = false;      // a plain Begin has had no End yet, in this compile context:
+GLuint primitiveList = 0;        // ... the display list recording it, or 0 when drawn at once
+GLenum primitiveMode = 0;        // ... its kind
+std::vector<HeldCall> held;      // ... its vertex data so far, when a list records it
+
+template <GLenum mode>
 void startPrimitive() {
-    glBegin(mode);
     primitiveOpen = true;
     primitiveList = compilingList();
-    verticesGiven = 0;
-    verticesNeeded = needed;
+    primitiveMode = mode;
+    held.clear();
+    if (primitiveList == 0) glBegin(mode);
+}
+
+// How many of n vertices the GL draws with for this kind: whole lines, triangles and quads,
+// and strips and polygons of at least three.
+int verticesDrawn(GLenum mode, int n) {
+    switch (mode) {
+    case GL_LINES: return n - n % 2;
+    case GL_TRIANGLES: return n - n % 3;
+    case GL_QUADS: return n - n % 4;
+    case GL_TRIANGLE_STRIP:
+    case GL_POLYGON: return n >= 3 ? n : 0;
+    default: return n;
+    }
+}
+
+void issue(const HeldCall& call) {
+    switch (call.kind) {
+    case HeldCall::vertex: glVertex3fv(call.values); break;
+    case HeldCall::normal: glNormal3fv(call.values); break;
+    case HeldCall::color: glColor3fv(call.values); break;
+    case HeldCall::texCoord: glTexCoord2fv(call.values); break;
+    }
+}
+
+// Records the held primitive: the vertices its kind draws with, between glBegin and glEnd,
+// then whatever came after the last of them except vertices, so that the current colour,
+// normal and texture coordinate end as they would drawn at once.
+void recordHeldPrimitive() {
+    int vertices = 0;
+    for (const HeldCall& call : held) vertices += call.kind == HeldCall::vertex;
+    int drawn = verticesDrawn(primitiveMode, vertices);
+    std::size_t next = 0;
+    if (drawn > 0) {
+        glBegin(primitiveMode);
+        for (int given = 0; given < drawn; ++next) {
+            issue(held[next]);
+            given += held[next].kind == HeldCall::vertex;
+        }
+        glEnd();
+    }
+    for (; next < held.size(); ++next)
+        if (held[next].kind != HeldCall::vertex) issue(held[next]);
+    held.clear();
+}
+
+// A vertex outside any primitive draws nothing, so the GL is not given it: Mesa 22 keeps such a
+// vertex pending and, with a texture coordinate and a texture about, never finishes the frame.
+template <HeldCall::Kind kind, void (*call)(const GLfloat*)>
+void give(const float* values) {
+    if (recordingPrimitive())
+        held.push_back({kind, {values[0], values[1], kind == HeldCall::texCoord ? 0 : values[2]}});
+    else if (kind != HeldCall::vertex || drawingPrimitive())
+        call(values);
 }
 
 struct PrimitiveKind {
@@ -35,21 +99,18 @@ struct PrimitiveKind {
 
 // Compared in this order, exactly over the whole word.
 const PrimitiveKind primitiveKinds[] = {
-    {"Points", startPrimitive<GL_POINTS, 1>},
-    {"Lines", startPrimitive<GL_LINES, 2>},
-    {"Triangles", startPrimitive<GL_TRIANGLES, 3>},
-    {"TriangleStrip", startPrimitive<GL_TRIANGLE_STRIP, 3>},
-    {"Quads", startPrimitive<GL_QUADS, 4>},
-    {"Polygon", startPrimitive<GL_POLYGON, 3>},
+    {"Points", startPrimitive<GL_POINTS>},
+    {"Lines", startPrimitive<GL_LINES>},
+    {"Triangles", startPrimitive<GL_TRIANGLES>},
+    {"TriangleStrip", startPrimitive<GL_TRIANGLE_STRIP>},
+    {"Quads", startPrimitive<GL_QUADS>},
+    {"Polygon", startPrimitive<GL_POLYGON>},
     {"NURBS", startSurface},
     {"NURBSCurve", startCurve},
 };
 
 bool begin(ScriptStream& in) {
-    if (insideBegin) {
-        logLine("Nested Begin is not allowed");
-        return false;   // the kind word stays in the stream for the runner
-    }
+    if (insideBegin) return refuse("Nested Begin is not allowed");   // the kind word stays unread
     std::string kind;
     in >> kind;
     for (const PrimitiveKind& k : primitiveKinds) {
@@ -59,8 +120,7 @@ bool begin(ScriptStream& in) {
             return true;
         }
     }
-    logLine("Invalid primitive \"" + kind + "\" followed Begin");
-    return false;
+    return refuse("Invalid primitive \"" + kind + "\" followed Begin");
 }
 
 // A NURBS block in progress is finished first, whatever insideBegin says.
@@ -69,71 +129,52 @@ bool end(ScriptStream&) {
         insideBegin = false;
         return nurbs == NurbsEnd::finished;
     }
-    if (!insideBegin) {
-        logLine("End was not preceeded by a Begin");
-        return false;
-    }
+    if (!insideBegin) return refuse("End was not preceeded by a Begin");
     closePrimitive(compilingList());
     insideBegin = false;
     return true;
 }
 
-bool vertex(ScriptStream& in) {
-    float x = 0, y = 0, z = 0;
-    in >> x >> y >> z;
-    glVertex3f(x, y, z);
-    countVertex();
+template <int count, void (*give)(const float*)>
+bool readAndGive(ScriptStream& in) {
+    float values[3] = {0, 0, 0};
+    for (int i = 0; i < count; ++i) in >> values[i];
+    give(values);
     return true;
 }
-
-bool normal(ScriptStream& in) {
-    float x = 0, y = 0, z = 0;
-    in >> x >> y >> z;
-    glNormal3f(x, y, z);
-    return true;
-}
-
-bool color(ScriptStream& in) {
-    float r = 0, g = 0, b = 0;
-    in >> r >> g >> b;
-    glColor3f(r, g, b);
-    return true;
-}
-
-bool textureCoord(ScriptStream& in) {
-    float s = 0, t = 0;
-    in >> s >> t;
-    glTexCoord2f(s, t);
-    return true;
-}
-
 }  // namespace
 
+bool drawingPrimitive() { return primitiveOpen && primitiveList == 0; }
+bool recordingPrimitive() { return primitiveOpen && primitiveList != 0; }
 bool primitiveOpenIn(GLuint list) { return primitiveOpen && primitiveList == list; }
-
-void countVertex() {
-    if (primitiveOpen) ++verticesGiven;
-}
 
 void closePrimitive(GLuint list) {
     if (!primitiveOpenIn(list)) return;
-    glEnd();
+    if (list == 0)
+        glEnd();
+    else
+        recordHeldPrimitive();
     primitiveOpen = false;
-    // Mesa 22 corrupts its heap when a list ends holding two such primitives side by side (a
-    // half-written script easily does): a state call, the same at every replay since scripts
-    // always run with the model-view matrix current, keeps each in a batch of its own.
-    if (list != 0 && verticesGiven < verticesNeeded) glMatrixMode(GL_MODELVIEW);
 }
 
+void giveVertex(const float xyz[3]) { give<HeldCall::vertex, glVertex3fv>(xyz); }
+void giveNormal(const float xyz[3]) { give<HeldCall::normal, glNormal3fv>(xyz); }
+void giveColor(const float rgb[3]) { give<HeldCall::color, glColor3fv>(rgb); }
+void giveTexCoord(const float st[2]) { give<HeldCall::texCoord, glTexCoord2fv>(st); }
+
 void resetPrimitives() {
+    if (primitiveOpen) closePrimitive(primitiveList);
     insideBegin = false;
-    primitiveOpen = false;
 }
 
 namespace {
 const CommandRow rows[] = {
-    {"Begin", begin},   {"End", end},     {"Vertex", vertex},
-    {"Normal", normal}, {"Color", color}, {"TextureCoord", textureCoord},
+    {"Begin", begin},
+    {"End", end},
+    {"Vertex", readAndGive<3, giveVertex>},
+    {"Normal", readAndGive<3, giveNormal>},
+    {"Color", readAndGive<3, giveColor>},
+    {"TextureCoord", readAndGive<2, giveTexCoord>},
 };
 }  // namespace
 std::span<const CommandRow> primitiveCommands() { return rows; }

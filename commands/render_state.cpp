@@ -59,8 +59,7 @@ bool switchState(ScriptStream& in) {
             glDisable(name.state);
         return true;
     }
-    logLine("Invalid state \"" + word + "\" followed " + (on ? "Enable" : "Disable"));
-    return false;
+    return refuse("Invalid state \"" + word + "\" followed " + (on ? "Enable" : "Disable"));
 }
 
 bool textureMode(ScriptStream& in) {
@@ -72,8 +71,7 @@ bool textureMode(ScriptStream& in) {
             return true;
         }
     }
-    logLine("Invalid mode \"" + word + "\" followed TextureMode");
-    return false;
+    return refuse("Invalid mode \"" + word + "\" followed TextureMode");
 }
 
 GLuint loadTexture(const std::string& file, GLuint reuse) {

@@ -1,16 +1,19 @@
 // Solid shapes: the nine freeglut solids, unit-sized at the origin. Curved ones are subdivided by
-// the panel's tessellation at the moment they run. freeglut draws them through client arrays that
-// it switches off afterwards, so each call keeps the script's own array state.
+// the panel's tessellation at the moment they run. freeglut draws them from client arrays of its
+// own, so each call sets the script's arrays aside. Between glBegin and glEnd of a primitive
+// drawn at once the GL refuses every call a shape makes, so there a shape does nothing.
 #include <GL/freeglut.h>
 
-#include "commands/client_arrays.h"
+#include "commands/primitives.h"
 #include "interpreter/command_table.h"
+#include "interpreter/gl_state.h"
 #include "viewer/view_settings.h"
 
 namespace {
 template <void (*draw)()>
 bool shape(ScriptStream&) {
-    KeepClientArrays keep;
+    if (drawingPrimitive()) return true;
+    WithoutScriptArrays isolated;
     draw();
     return true;
 }

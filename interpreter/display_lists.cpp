@@ -11,6 +11,7 @@
 
 #include "commands/primitives.h"
 #include "interpreter/command_table.h"
+#include "interpreter/gl_state.h"
 #include "interpreter/message_log.h"
 #include "interpreter/run_stats.h"
 
@@ -28,19 +29,6 @@ constexpr std::int64_t maxCallsReplayed = 1 << 20;
 // The GL's nesting limit for lists in lists: at least 64 everywhere, and 64 in Mesa. Not asked
 // of the GL, which may not be asked between Begin and End.
 constexpr int maxListNesting = 64;
-
-GLint glInteger(GLenum name) {
-    GLint value = 0;
-    glGetIntegerv(name, &value);
-    return value;
-}
-
-// A replay must leave one attribute level free, as the groups do, for GLU's curve renderer.
-bool stacksHaveRoomFor(int depth) {
-    if (depth == 0) return true;
-    return glInteger(GL_ATTRIB_STACK_DEPTH) + depth < glInteger(GL_MAX_ATTRIB_STACK_DEPTH) &&
-           glInteger(GL_MODELVIEW_STACK_DEPTH) + depth <= glInteger(GL_MAX_MODELVIEW_STACK_DEPTH);
-}
 
 void startList(const std::string& name, std::int64_t namePosition) {
     DisplayListEntry& entry = table[name];
@@ -62,37 +50,27 @@ void finishList() {
 }
 
 bool beginList(ScriptStream& in) {
-    if (!listName.empty()) {
-        logLine("Already inside a BeginList - you cannot nest");
-        return false;   // the name stays in the stream for the runner
-    }
+    // The name stays in the stream for the runner.
+    if (!listName.empty()) return refuse("Already inside a BeginList - you cannot nest");
     std::string name;
     in >> name;
     if (name.empty()) return true;   // the file ended: there is no list to open
     // Between glBegin and glEnd the GL makes no list (glGenLists gives 0), and Mesa 22 crashed
     // on the calls that followed for the list it thought it had.
-    if (primitiveOpenIn(0)) {
-        logLine("BeginList is not allowed between Begin and End");
-        return false;
-    }
+    if (drawingPrimitive()) return refuse("BeginList is not allowed between Begin and End");
     auto found = table.find(name);
     if (found == table.end()) {
         startList(name, in.position());
         return true;
     }
-    if (found->second.namePosition != in.position()) {
-        logLine("Display list " + name + " is already defined");
-        return false;
-    }
+    if (found->second.namePosition != in.position())
+        return refuse("Display list " + name + " is already defined");
     in.seekg(found->second.resumePosition);
     return true;
 }
 
 bool endList(ScriptStream& in) {
-    if (listName.empty()) {
-        logLine("EndList does not match a BeginList");
-        return false;
-    }
+    if (listName.empty()) return refuse("EndList does not match a BeginList");
     // Not tellg: after an EndList that ends the file it fails, and the end is the right place.
     table[listName].resumePosition = in.position();
     finishList();
@@ -103,36 +81,27 @@ bool callList(ScriptStream& in) {
     std::string name;
     in >> name;
     auto found = table.find(name);
-    if (found == table.end()) {
-        logLine("No such display list " + name);
-        return false;
-    }
+    if (found == table.end()) return refuse("No such display list " + name);
     const DisplayListEntry& called = found->second;
     if (name == listName) {
         // A list that calls itself is replayed to the GL's nesting limit at best; at worst the
         // driver follows the call for ever when the list is ended (Mesa 22 does for a list
         // that another list calls between Begin and End) and the viewer dies.
-        logLine("Display list " + name + " cannot call itself");
-        return false;
+        return refuse("Display list " + name + " cannot call itself");
     }
     if (!listName.empty()) {
         // The GL skips calls nested deeper than its limit, and Mesa walks every chain of calls
         // when a list is ended; a list may call a million lists, never more, when replayed.
         DisplayListEntry& caller = table[listName];
-        if (called.listDepth + 2 > maxListNesting) {
-            logLine("Display list " + name + " nests lists too deeply to be called from a list");
-            return false;
-        }
-        if (caller.callsReplayed + 1 + called.callsReplayed > maxCallsReplayed) {
-            logLine("Display list " + listName + " would call more than a million lists");
-            return false;
-        }
+        if (called.listDepth + 2 > maxListNesting)
+            return refuse("Display list " + name + " nests lists too deeply to be called from a list");
+        if (caller.callsReplayed + 1 + called.callsReplayed > maxCallsReplayed)
+            return refuse("Display list " + listName + " would call more than a million lists");
         caller.groupDepth = std::max(caller.groupDepth, recordedNesting + called.groupDepth);
         caller.listDepth = std::max(caller.listDepth, called.listDepth + 1);
         caller.callsReplayed += 1 + called.callsReplayed;
-    } else if (!stacksHaveRoomFor(called.groupDepth)) {
-        logLine("Display list " + name + " nests groups too deeply to be called here");
-        return false;
+    } else if (called.groupDepth > 0 && !stacksHaveRoomFor(called.groupDepth)) {
+        return refuse("Display list " + name + " nests groups too deeply to be called here");
     }
     glCallList(called.listId);
     noteListReplayed();

@@ -14,6 +14,7 @@
 #include "commands/primitives.h"
 #include "interpreter/command_table.h"
 #include "interpreter/display_lists.h"
+#include "interpreter/gl_state.h"
 #include "interpreter/message_log.h"
 #include "viewer/frame.h"
 
@@ -27,21 +28,11 @@ std::vector<GLuint> openGroups;
 GLint runModelviewDepth = 1;    // stack depths when the run started
 GLint runAttribDepth = 0;
 
-GLint glInteger(GLenum name) {
-    GLint value = 0;
-    glGetIntegerv(name, &value);
-    return value;
-}
-
-// One attribute level stays free for libraries that push their own (the NURBS curve renderer).
-bool stacksHaveRoom() {
-    return glInteger(GL_MODELVIEW_STACK_DEPTH) < glInteger(GL_MAX_MODELVIEW_STACK_DEPTH) &&
-           glInteger(GL_ATTRIB_STACK_DEPTH) + 1 < glInteger(GL_MAX_ATTRIB_STACK_DEPTH);
-}
-
+// Between glBegin and glEnd the GL refuses pushes and pops: such a "{" saves nothing, and such a
+// "}" leaves its group's levels to the end of the run.
 bool openGroup(ScriptStream&) {
-    GLuint list = GLuint(glInteger(GL_LIST_INDEX));
-    GLuint save = list != 0 ? list : (stacksHaveRoom() ? 0 : notSaved);
+    GLuint list = compilingList();
+    GLuint save = list != 0 ? list : (!drawingPrimitive() && stacksHaveRoomFor(1) ? 0 : notSaved);
     if (save != notSaved) {
         glPushMatrix();
         glPushAttrib(GL_LIGHTING_BIT);
@@ -56,16 +47,13 @@ bool closeGroup(ScriptStream&) {
     if (!openGroups.empty()) {
         GLuint save = openGroups.back();
         openGroups.pop_back();
-        if (save == GLuint(glInteger(GL_LIST_INDEX))) {
+        if (save == compilingList() && !drawingPrimitive()) {
             glPopMatrix();
             popAttributes();
             if (save != 0) noteRecordedGroup(-1);
         }
     }
-    if (--braceDepth < 0) {
-        logLine("unmatched `}'");
-        return false;
-    }
+    if (--braceDepth < 0) return refuse("unmatched `}'");
     return true;
 }
 
@@ -127,36 +115,6 @@ float incrementalPhase(float period) {
     return std::isfinite(phase) ? phase : 0.0f;
 }
 
-// Mesa's software renderer keeps material values set since the last draw pending, and a pop
-// that follows without a draw leaves them in place. An empty primitive hands them over first;
-// it is recorded too when a display list is being compiled, so replays restore alike.
-void popAttributes() {
-    glBegin(GL_POINTS);
-    glEnd();
-    glPopAttrib();
-}
-
-// Mesa 22 restores at glPopAttrib only the groups it saw change since the matching push, and each
-// pop forgets what changed inside its own level. What a script changed inside a group besides
-// lighting (the depth test, texturing, the current colour) would then outlast the frame that saves
-// all attributes around the run. Changing those groups once more, back to the same values, at the
-// end of the run makes that last pop restore them. Not while a display list is being compiled (the
-// changes would be recorded) or a primitive is open (the GL refuses them there).
-namespace {
-void touchUnsavedGroups() {
-    if (insideBegin || glInteger(GL_LIST_INDEX) != 0) return;
-    for (GLenum capability : {GL_DEPTH_TEST, GL_TEXTURE_2D}) {
-        bool on = glIsEnabled(capability);
-        for (bool state : {!on, on}) state ? glEnable(capability) : glDisable(capability);
-    }
-    float colour[4], handedOver[4];
-    glGetFloatv(GL_CURRENT_COLOR, colour);
-    glColor4f(colour[0] == 0 ? 1.0f : 0.0f, colour[1], colour[2], colour[3]);
-    glGetFloatv(GL_CURRENT_COLOR, handedOver);   // makes the GL take the changed colour
-    glColor4fv(colour);
-}
-}  // namespace
-
 void beginGroups() {
     openGroups.clear();
     runModelviewDepth = glInteger(GL_MODELVIEW_STACK_DEPTH);
@@ -167,7 +125,6 @@ void endGroups() {
     openGroups.clear();
     for (GLint d = glInteger(GL_MODELVIEW_STACK_DEPTH); d > runModelviewDepth; --d) glPopMatrix();
     for (GLint d = glInteger(GL_ATTRIB_STACK_DEPTH); d > runAttribDepth; --d) popAttributes();
-    touchUnsavedGroups();
 }
 
 namespace {

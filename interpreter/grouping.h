@@ -11,5 +11,3 @@ float incrementalPhase(float period);
 // whatever the script's groups and display lists did to them.
 void beginGroups();
 void endGroups();
-// glPopAttrib, after handing over any pending material values so that they are restored too.
-void popAttributes();

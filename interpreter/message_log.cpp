@@ -15,6 +15,11 @@ void logLine(std::string_view line) {
     text.push_back('\n');
 }
 
+bool refuse(std::string_view line) {
+    logLine(line);
+    return false;
+}
+
 void setMessageOffset(std::int64_t offset) { currentOffset = offset; }
 std::int64_t messageOffset() { return currentOffset; }
 const std::string& logText() { return text; }

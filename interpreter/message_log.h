@@ -18,6 +18,8 @@ struct LogMessage {
 
 // Appends one line (text, line end) located at the current message offset.
 void logLine(std::string_view text);
+// For handlers that find an error of their own: logs the line and returns false.
+bool refuse(std::string_view text);
 // The location that following messages refer to; the runner sets it before each command.
 void setMessageOffset(std::int64_t offset);
 std::int64_t messageOffset();

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "interpreter/command_table.h"
 #include "interpreter/message_log.h"
 #include "tools/offscreen.h"
 #include "tools/session.h"
@@ -23,8 +22,7 @@
 void GlTest::SetUp() {
     std::string error;
     ASSERT_TRUE(openOffscreen(size, size, error)) << error;
-    fillCommandTable();
-    resetSession();
+    startSession();
     resetPanels();
     resetInput();
     resetFileBrowser();
@@ -33,10 +31,6 @@ void GlTest::SetUp() {
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    // A script's Color, Normal or TextureCoord outside a group outlives it, as in the viewer.
-    glColor4f(1, 1, 1, 1);
-    glNormal3f(0, 0, 1);
-    glTexCoord4f(0, 0, 0, 1);
     char scratch[] = "/tmp/corvane-test-XXXXXX";
     ASSERT_NE(mkdtemp(scratch), nullptr);
     directory = scratch;

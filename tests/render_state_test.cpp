@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "commands/render_state.h"
-#include "interpreter/grouping.h"
+#include "interpreter/gl_state.h"
 #include "interpreter/runner.h"
 #include "tests/gl_test.h"
 

@@ -3,7 +3,7 @@
 #include <GL/gl.h>
 
 #include "commands/vertex_arrays.h"
-#include "interpreter/grouping.h"
+#include "interpreter/gl_state.h"
 #include "interpreter/runner.h"
 #include "tests/gl_test.h"
 

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <string>
 
-#include "viewer/frame.h"
 #include "viewer/view_settings.h"
 
 namespace {
@@ -85,7 +84,6 @@ bool openOffscreen(int w, int h, std::string& error) {
             return false;
         }
         makeContext();
-        applyGraphicsDefaults();
     }
     if (!makeFramebuffer(w, h, error)) return false;
     glViewport(0, 0, w, h);

@@ -20,6 +20,7 @@
 #include "tools/offscreen.h"
 #include "tools/picture_compare.h"
 #include "tools/render_options.h"
+#include "tools/session.h"
 #include "viewer/file_selection.h"
 #include "viewer/frame.h"
 #include "viewer/trackball.h"
@@ -159,8 +160,8 @@ int renderMain(int argc, char** argv) {
 
     // The drawing area, the view and the script.
     if (int status = openDrawingArea(options)) return status;
+    startSession();
     applyViewOptions(options);
-    fillCommandTable();
     scriptFileName = options.script;
 
     // The frames, each sequence picture written as soon as its frame is drawn.

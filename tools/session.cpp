@@ -5,6 +5,7 @@
 #include "commands/primitives.h"
 #include "commands/render_state.h"
 #include "commands/vertex_arrays.h"
+#include "interpreter/command_table.h"
 #include "interpreter/display_lists.h"
 #include "interpreter/message_log.h"
 #include "interpreter/runner.h"
@@ -30,4 +31,10 @@ void resetSession() {
     resetVertexArrays();
     resetTextures();
     scriptFileName.clear();
+}
+
+void startSession() {
+    applyGraphicsDefaults();
+    fillCommandTable();
+    resetSession();
 }

@@ -1,11 +1,12 @@
 // One frame of the scene, the scene clock and the start-up graphics defaults.
 #include "viewer/frame.h"
 
-#include <GL/glu.h>
+#include <GL/gl.h>
 
 #include <algorithm>
 
-#include "interpreter/grouping.h"
+#include "commands/projection.h"
+#include "interpreter/gl_state.h"
 #include "interpreter/message_log.h"
 #include "interpreter/runner.h"
 #include "viewer/file_selection.h"
@@ -16,17 +17,47 @@ double sceneClockSeconds = 0;   // advanced only by the timer (and set by tools)
 
 void loadProjection() {
     const ViewSettings& v = viewSettings;
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
     if (v.orthographic == 0) {
         // A drawing area of height 0 would make the aspect infinite and the matrix NaN.
         double aspect = double(v.windowWidth) / double(std::max(v.windowHeight, 1));
-        gluPerspective(v.fieldOfView, aspect, v.nearPlane, v.farPlane);
+        loadPerspective(v.fieldOfView, aspect, v.nearPlane, v.farPlane);
     } else {
-        glOrtho(v.orthoMin.x, v.orthoMax.x, v.orthoMin.y, v.orthoMax.y, v.orthoMin.z, v.orthoMax.z);
+        loadOrthographic(v.orthoMin.x, v.orthoMax.x, v.orthoMin.y, v.orthoMax.y, v.orthoMin.z,
+                         v.orthoMax.z);
     }
-    glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
+}
+
+// The attribute state every frame starts from: the GL's own initial values and the start-up
+// enables. Mesa 22 restores at glPopAttrib only the groups it saw change since the matching
+// push, and forgets what changed before a nested push and pop (a group's "{ }", GLU's curve
+// renderer, a display list's groups), so a material, an enable or a texture setting could
+// outlast the frame that set it. Setting them all again after the frame's own restore makes
+// every frame start alike, whatever Mesa kept.
+void applyStartState() {
+    for (GLenum on : {GL_DEPTH_TEST, GL_NORMALIZE, GL_LIGHTING, GL_LIGHT0}) glEnable(on);
+    for (GLenum off : {GL_TEXTURE_2D, GL_AUTO_NORMAL}) glDisable(off);
+    const float ambient[4] = {0.2f, 0.2f, 0.2f, 1}, diffuse[4] = {0.8f, 0.8f, 0.8f, 1};
+    const float black[4] = {0, 0, 0, 1};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, black);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 0);
+    // The light's position is kept in eye coordinates; the model-view matrix stays as the
+    // script left it, for the right-click pick.
+    const float overhead[4] = {0, 0, 1, 0};
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glLightfv(GL_LIGHT0, GL_POSITION, overhead);
+    glPopMatrix();
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glFrontFace(GL_CCW);
+    glColor4f(1, 1, 1, 1);
+    glNormal3f(0, 0, 1);
+    glTexCoord4f(0, 0, 0, 1);
 }
 }  // namespace
 
@@ -37,10 +68,7 @@ void setSceneClock(double seconds) { sceneClockSeconds = seconds; }
 void applyGraphicsDefaults() {
     glLoadIdentity();
     glClearColor(0, 0, 0.2f, 0);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_NORMALIZE);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
+    applyStartState();
 }
 
 bool drawFrame() {
@@ -50,7 +78,11 @@ bool drawFrame() {
     loadProjection();
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     bool ran = runScript();
+    // Calls the GL refused (a transform between Begin and End, a degenerate Ortho) concern
+    // this frame only; the next frame's first curve must not report them.
+    discardGlErrors();
     popAttributes();
+    applyStartState();
     return ran;
 }
 

@@ -13,8 +13,7 @@
 #include <algorithm>
 #include <cfloat>
 
-#include "commands/client_arrays.h"
-#include "interpreter/grouping.h"
+#include "interpreter/gl_state.h"
 #include "viewer/file_browser.h"
 #include "viewer/file_selection.h"
 #include "viewer/trackball.h"
@@ -156,7 +155,7 @@ void drawPanels() {
     }
     ImGui::Render();
     // The renderer restores only part of what it changes (not the current colour, for one).
-    KeepClientArrays keepArrays;
+    WithoutScriptArrays isolated;
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
     popAttributes();

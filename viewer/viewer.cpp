@@ -6,6 +6,7 @@
 #include <GL/freeglut.h>
 
 #include <chrono>
+#include <string>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include "interpreter/display_lists.h"
 #include "interpreter/message_log.h"
 #include "tools/offscreen.h"
+#include "tools/session.h"
 #include "viewer/file_browser.h"
 #include "viewer/file_selection.h"
 #include "viewer/frame.h"
@@ -96,19 +98,23 @@ int runViewer(int argc, char** argv) {
         std::cout << help;
         return 0;
     }
-    logLine("Log begins ...");
-    if (argc > 1) scriptFileName = argv[1];
     if (!displayAvailable()) {
         std::cerr << "corvane: cannot open a display\n";
         return 1;
     }
 
-    // The window and its callbacks.
+    // The script is named before GLUT sees (and may take) the arguments.
+    std::string script = argc > 1 ? argv[1] : "";
+
+    // The window, the start state every program shares, the log's first line and the callbacks.
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowSize(viewSettings.windowWidth, viewSettings.windowHeight);
     glutInit(&argc, argv);
     MainWindow = glutCreateWindow("Corvane");
     keepGlDriverLoaded();
+    startSession();
+    logLine("Log begins ...");
+    scriptFileName = script;
     installCallbacks();
 
     // The panels, which show the log from now on, the idle callback and the frame timer.
@@ -118,10 +124,7 @@ int runViewer(int argc, char** argv) {
     listDirectory();
     glutTimerFunc(20, timer, 0);
 
-    // Graphics defaults in the main window's context, then the commands.
     glutSetWindow(MainWindow);
-    applyGraphicsDefaults();
-    fillCommandTable();
     listReport = std::getenv("CORVANE_LIST_REPORT");
     if (listReport) std::atexit(writeListReport);
     glutMainLoop();

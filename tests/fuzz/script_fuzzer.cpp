@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "interpreter/command_table.h"
 #include "tools/offscreen.h"
 #include "tools/session.h"
 #include "viewer/file_selection.h"
@@ -23,7 +22,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         std::fprintf(stderr, "script_fuzzer: %s\n", error.c_str());
         std::exit(2);
     }
-    fillCommandTable();
     char directory[] = "/tmp/corvane-fuzz-XXXXXX";
     if (!mkdtemp(directory)) std::exit(2);
     scriptPath = std::string(directory) + "/input.txt";
@@ -35,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!file) return 0;
     std::fwrite(data, 1, size, file);
     std::fclose(file);
-    resetSession();
+    startSession();
     scriptFileName = scriptPath;
     drawFrame();
     setSceneClock(0.02);

@@ -4,12 +4,23 @@
 // so the panel shows it and later frames use it; a number that does not read leaves its setting
 // alone. A command whose numbers do not all read makes no GL call: its matrix would be partly
 // made of numbers the script never gave.
+#include "commands/projection.h"
+
 #include <GL/glu.h>
+
+#include <cmath>
+#include <initializer_list>
 
 #include "interpreter/command_table.h"
 #include "viewer/view_settings.h"
 
 namespace {
+bool finite(std::initializer_list<double> values) {
+    for (double v : values)
+        if (!std::isfinite(v)) return false;
+    return true;
+}
+
 // Reads a matrix written row by row, as on paper, into the GL's column-major order.
 bool readMatrix(ScriptStream& in, float (&matrix)[16]) {
     for (int k = 0; k < 16; ++k)
@@ -31,14 +42,6 @@ bool readInto(ScriptStream& in, float& setting) {
     return true;
 }
 
-template <class Load>
-void replaceProjection(Load load) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    load();
-    glMatrixMode(GL_MODELVIEW);
-}
-
 bool transform(ScriptStream& in) {
     float matrix[16];
     if (readMatrix(in, matrix)) glMultMatrixf(matrix);
@@ -53,7 +56,11 @@ bool lookAt(ScriptStream& in) {
 
 bool projection(ScriptStream& in) {
     float matrix[16];
-    if (readMatrix(in, matrix)) replaceProjection([&] { glMultMatrixf(matrix); });
+    if (!readMatrix(in, matrix)) return true;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMultMatrixf(matrix);
+    glMatrixMode(GL_MODELVIEW);
     return true;
 }
 
@@ -63,7 +70,7 @@ bool perspective(ScriptStream& in) {
     float aspect = 0;
     if (readInto(in, v.fieldOfView) && readInto(in, aspect) && readInto(in, v.nearPlane) &&
         readInto(in, v.farPlane))
-        replaceProjection([&] { gluPerspective(v.fieldOfView, aspect, v.nearPlane, v.farPlane); });
+        loadPerspective(v.fieldOfView, aspect, v.nearPlane, v.farPlane);
     return true;
 }
 
@@ -72,10 +79,31 @@ bool ortho(ScriptStream& in) {
     Vec3f& high = viewSettings.orthoMax;
     if (readInto(in, low.x) && readInto(in, high.x) && readInto(in, low.y) &&
         readInto(in, high.y) && readInto(in, low.z) && readInto(in, high.z))
-        replaceProjection([&] { glOrtho(low.x, high.x, low.y, high.y, low.z, high.z); });
+        loadOrthographic(low.x, high.x, low.y, high.y, low.z, high.z);
     return true;
 }
 
+}  // namespace
+
+void loadOrthographic(double left, double right, double bottom, double top, double near,
+                      double far) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    if (finite({left, right, bottom, top, near, far, right - left, top - bottom, far - near}) &&
+        left != right && bottom != top && near != far)
+        glOrtho(left, right, bottom, top, near, far);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void loadPerspective(double fieldOfView, double aspect, double near, double far) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    if (finite({fieldOfView, aspect, near, far, far - near}))
+        gluPerspective(fieldOfView, aspect, near, far);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+namespace {
 const CommandRow rows[] = {
     {"Transform", transform},     {"LookAt", lookAt}, {"Projection", projection},
     {"Perspective", perspective}, {"Ortho", ortho},

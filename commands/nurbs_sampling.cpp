@@ -1,0 +1,124 @@
+// NURBS sampling. GLU samples by path length by default: a segment for every so many pixels of
+// a span's control polygon on screen. That is what a script of ordinary size gets, exactly as
+// GLU draws it. But path length grows with the size on screen without bound: a single control
+// point at x = 100000 took gigabytes and crashed, and points at or behind the eye, or not
+// finite, are worse. So when path length could give a span more segments than the budget, the
+// span is sampled by parameter distance instead, the longest span getting exactly the budget.
+//   surface: at most `tessellation` segments each way per span, and 2^17 quads in all;
+//   curve:   at most 32 x `tessellation` segments per span, and 2^17 segments in all.
+// A span too short for one segment gets one.
+#include "commands/nurbs_sampling.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+constexpr double surfaceTolerance = 50;   // pixels per segment: GLU's own default
+constexpr double curveTolerance = 1;      // pixels per segment for curves
+constexpr int curveSegmentsPerTessellation = 32;
+constexpr long long surfaceQuadBudget = 1 << 17;
+constexpr long long curveSegmentBudget = 1 << 17;
+// GLU's cost per patch beyond its samples grows with the product of the orders; past this
+// product summed over the patches a surface would take seconds.
+constexpr long long patchWorkBudget = 1 << 19;
+constexpr double unbounded = std::numeric_limits<double>::infinity();
+
+float longestSpan(NurbsDirection d) {
+    float longest = 0;
+    for (std::size_t i = std::size_t(std::max(d.order, 1) - 1); i + d.order < d.knots.size(); ++i)
+        longest = std::max(longest, d.knots[i + 1] - d.knots[i]);
+    return longest;
+}
+
+// Samples per unit of parameter that give the longest span `segments` segments; 0 (one segment a
+// span) when the spans are not finite.
+float domainStep(NurbsDirection d, int segments) {
+    float longest = longestSpan(d);
+    return std::isfinite(longest) && longest > 0 ? float(segments) / longest : 0.0f;
+}
+
+// The diagonal, in pixels, of the box that the control points fill on screen, where GLU measures
+// path length; unbounded when one of them is not finite or lies at or behind the eye.
+double screenExtent(const std::vector<float>& points) {
+    double modelview[16], projection[16];
+    GLint viewport[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    double low[2] = {unbounded, unbounded}, high[2] = {-unbounded, -unbounded};
+    for (std::size_t p = 0; p + 4 <= points.size(); p += 4) {
+        double eye[4], clip[4];
+        for (int r = 0; r < 4; ++r) {
+            eye[r] = 0;
+            for (int c = 0; c < 4; ++c) eye[r] += modelview[4 * c + r] * points[p + c];
+        }
+        for (int r = 0; r < 4; ++r) {
+            clip[r] = 0;
+            for (int c = 0; c < 4; ++c) clip[r] += projection[4 * c + r] * eye[c];
+        }
+        if (!(clip[3] > 0) || !std::isfinite(clip[3])) return unbounded;
+        for (int axis = 0; axis < 2; ++axis) {
+            double pixel = clip[axis] / clip[3] * viewport[2 + axis] / 2;
+            if (!std::isfinite(pixel)) return unbounded;
+            low[axis] = std::min(low[axis], pixel);
+            high[axis] = std::max(high[axis], pixel);
+        }
+    }
+    return std::hypot(high[0] - low[0], high[1] - low[1]);
+}
+
+// The most segments path length can give one span: GLU bounds a span's speed on screen by its
+// order less one times the longest edge of its control polygon, and every edge lies in the box.
+double pathSegmentsBound(int order, double extent, double tolerance) {
+    return std::max(order - 1, 1) * extent / tolerance;
+}
+
+int segmentsWithin(long long budget, long long pieces, int segments) {
+    while (segments > 1 && pieces * segments > budget) segments /= 2;
+    return segments;
+}
+}  // namespace
+
+long long spanCount(NurbsDirection d) {
+    long long spans = 0;
+    for (std::size_t i = std::size_t(std::max(d.order, 1) - 1); i + d.order < d.knots.size(); ++i)
+        spans += d.knots[i + 1] > d.knots[i];
+    return spans;
+}
+
+bool surfaceWithinBudget(NurbsDirection u, NurbsDirection v) {
+    long long patches = spanCount(u) * spanCount(v);
+    return patches * (16 + u.order * v.order) <= patchWorkBudget;
+}
+
+void sampleSurface(GLUnurbs* renderer, NurbsDirection u, NurbsDirection v,
+                   const std::vector<float>& points, int tessellation) {
+    long long patches = std::max(spanCount(u) * spanCount(v), 1LL);
+    int segments = tessellation;
+    while (segments > 1 && patches * segments * segments > surfaceQuadBudget) segments /= 2;
+    double path = pathSegmentsBound(std::max(u.order, v.order), screenExtent(points),
+                                    surfaceTolerance);
+    if (path <= segments) {
+        gluNurbsProperty(renderer, GLU_SAMPLING_METHOD, GLU_PATH_LENGTH);
+        return;
+    }
+    gluNurbsProperty(renderer, GLU_SAMPLING_METHOD, GLU_DOMAIN_DISTANCE);
+    gluNurbsProperty(renderer, GLU_U_STEP, domainStep(u, segments));
+    gluNurbsProperty(renderer, GLU_V_STEP, domainStep(v, segments));
+}
+
+void sampleCurve(GLUnurbs* renderer, NurbsDirection u, const std::vector<float>& points,
+                 int tessellation) {
+    int segments = segmentsWithin(curveSegmentBudget, std::max(spanCount(u), 1LL),
+                                  curveSegmentsPerTessellation * tessellation);
+    if (pathSegmentsBound(u.order, screenExtent(points), curveTolerance) <= segments) {
+        gluNurbsProperty(renderer, GLU_SAMPLING_METHOD, GLU_PATH_LENGTH);
+        gluNurbsProperty(renderer, GLU_SAMPLING_TOLERANCE, float(curveTolerance));
+        return;
+    }
+    gluNurbsProperty(renderer, GLU_SAMPLING_METHOD, GLU_DOMAIN_DISTANCE);
+    gluNurbsProperty(renderer, GLU_U_STEP, domainStep(u, segments));
+}

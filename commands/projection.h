@@ -1,0 +1,11 @@
+// The projection matrix, loaded the one way for the frame and for the script's own commands.
+#pragma once
+
+// Each makes the projection matrix current, loads the identity, multiplies in the projection
+// and leaves the model-view matrix current. A projection that cannot be made (a box or a
+// frustum of no width, height or depth, a field of view whose sine is 0, an aspect of 0, or a
+// value that is not finite) leaves the identity: the GL would refuse the box, GLU skips such a
+// frustum, and the frame itself never makes a call the GL refuses.
+void loadOrthographic(double left, double right, double bottom, double top, double near,
+                      double far);
+void loadPerspective(double fieldOfView, double aspect, double near, double far);

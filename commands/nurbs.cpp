@@ -3,8 +3,10 @@
 // renderer that Begin made, draws, destroys the renderer and resets what it used. The control
 // net has a fixed layout (u-rows of four points), so before drawing End checks that the lists
 // hold every float GLU will read, and skips the drawing when they do not: a short list in a
-// script must never make GLU read past it. An order above what GLU draws is reported rather than
-// handed to GLU. A curve's End reports the GL error on standard output.
+// script must never make GLU read past it. So are values GLU's single-precision arithmetic
+// cannot take. An order above what GLU draws, and a surface of more patches than it can cut
+// within a frame, are reported rather than handed to GLU; how finely GLU samples is decided in
+// nurbs_sampling.cpp. A curve's End reports the GL error of its own calls on standard output.
 #include "commands/nurbs.h"
 
 #include <GL/glu.h>
@@ -67,10 +69,18 @@ long long pointsRead(const std::vector<float>& knots, int order) {
     return count - order;
 }
 
+// The trim circle lies in the parameter plane, where GLU samples it in single precision too.
+bool trimInRange() {
+    const double largest = 1e30;
+    return std::fabs(double(trimCenterU)) + std::fabs(double(trimRadius)) <= largest &&
+           std::fabs(double(trimCenterV)) + std::fabs(double(trimRadius)) <= largest;
+}
+
 // Whether the lists hold every float GLU reads: for a surface the last point of the last u-row,
 // at 16 floats per u-row and 4 per point; for a curve the points one after another.
 bool surfaceFits() {
     if (uKnots.empty() || vKnots.empty() || controlPoints.empty()) return false;
+    if (!controlPointsInRange(controlPoints) || (trimRequested && !trimInRange())) return false;
     long long u = pointsRead(uKnots, wholeOrder(uOrder));
     long long v = pointsRead(vKnots, wholeOrder(vOrder));
     if (u < 0 || v < 0) return false;
@@ -79,7 +89,8 @@ bool surfaceFits() {
 }
 
 bool curveFits() {
-    if (uKnots.empty() || controlPoints.empty()) return false;
+    if (uKnots.empty() || controlPoints.empty() || !controlPointsInRange(controlPoints))
+        return false;
     long long u = pointsRead(uKnots, wholeOrder(uOrder));
     return u >= 0 && pointSize * u <= static_cast<long long>(controlPoints.size());
 }

@@ -25,6 +25,9 @@ constexpr long long curveSegmentBudget = 1 << 17;
 // product summed over the patches a surface would take seconds.
 constexpr long long patchWorkBudget = 1 << 19;
 constexpr double unbounded = std::numeric_limits<double>::infinity();
+// GLU samples in single precision: past this, in the script's values or on screen, its sums
+// overflow, and it cut a trimmed surface into a negative number of pieces and crashed.
+constexpr double largestCoordinate = 1e30;
 
 float longestSpan(NurbsDirection d) {
     float longest = 0;
@@ -40,34 +43,46 @@ float domainStep(NurbsDirection d, int segments) {
     return std::isfinite(longest) && longest > 0 ? float(segments) / longest : 0.0f;
 }
 
-// The diagonal, in pixels, of the box that the control points fill on screen, where GLU measures
-// path length; unbounded when one of them is not finite or lies at or behind the eye.
-double screenExtent(const std::vector<float>& points) {
-    double modelview[16], projection[16];
+// The control points as GLU sees them when it samples: in window coordinates, homogeneous
+// (clip coordinates scaled by half the viewport).
+template <class Visit>
+void visitWindowPoints(const std::vector<float>& points, Visit visit) {
+    double modelview[16], projection[16], sampling[16];
     GLint viewport[4];
     glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
     glGetIntegerv(GL_VIEWPORT, viewport);
-    double low[2] = {unbounded, unbounded}, high[2] = {-unbounded, -unbounded};
+    for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 4; ++r) {
+            double sum = 0;
+            for (int k = 0; k < 4; ++k) sum += projection[4 * k + r] * modelview[4 * c + k];
+            sampling[4 * c + r] = r < 2 ? sum * viewport[2 + r] / 2 : sum;
+        }
     for (std::size_t p = 0; p + 4 <= points.size(); p += 4) {
-        double eye[4], clip[4];
+        double window[4];
         for (int r = 0; r < 4; ++r) {
-            eye[r] = 0;
-            for (int c = 0; c < 4; ++c) eye[r] += modelview[4 * c + r] * points[p + c];
+            window[r] = 0;
+            for (int c = 0; c < 4; ++c) window[r] += sampling[4 * c + r] * points[p + c];
         }
-        for (int r = 0; r < 4; ++r) {
-            clip[r] = 0;
-            for (int c = 0; c < 4; ++c) clip[r] += projection[4 * c + r] * eye[c];
-        }
-        if (!(clip[3] > 0) || !std::isfinite(clip[3])) return unbounded;
-        for (int axis = 0; axis < 2; ++axis) {
-            double pixel = clip[axis] / clip[3] * viewport[2 + axis] / 2;
-            if (!std::isfinite(pixel)) return unbounded;
+        visit(window);
+    }
+}
+
+// The diagonal, in pixels, of the box that the control points fill on screen, where GLU measures
+// path length; unbounded when one of them is not finite or lies at or behind the eye.
+double screenExtent(const std::vector<float>& points) {
+    double low[2] = {unbounded, unbounded}, high[2] = {-unbounded, -unbounded};
+    bool bounded = true;
+    visitWindowPoints(points, [&](const double* window) {
+        if (!(window[3] > 0) || !std::isfinite(window[3])) bounded = false;
+        for (int axis = 0; axis < 2 && bounded; ++axis) {
+            double pixel = window[axis] / window[3];
+            bounded = std::isfinite(pixel);
             low[axis] = std::min(low[axis], pixel);
             high[axis] = std::max(high[axis], pixel);
         }
-    }
-    return std::hypot(high[0] - low[0], high[1] - low[1]);
+    });
+    return bounded ? std::hypot(high[0] - low[0], high[1] - low[1]) : unbounded;
 }
 
 // The most segments path length can give one span: GLU bounds a span's speed on screen by its
@@ -81,6 +96,15 @@ int segmentsWithin(long long budget, long long pieces, int segments) {
     return segments;
 }
 }  // namespace
+
+bool controlPointsInRange(const std::vector<float>& points) {
+    bool inRange = true;
+    visitWindowPoints(points, [&](const double* window) {
+        for (int i = 0; i < 4; ++i) inRange = inRange && std::fabs(window[i]) <= largestCoordinate;
+    });
+    for (float value : points) inRange = inRange && std::fabs(value) <= largestCoordinate;
+    return inRange;
+}
 
 long long spanCount(NurbsDirection d) {
     long long spans = 0;

@@ -13,6 +13,10 @@ struct NurbsDirection {
     int order;
 };
 
+// Whether GLU's single-precision sampling can take these control points (x y z w each) where
+// the current matrices and viewport put them: every value finite and at most 1e30, as given and
+// in window coordinates.
+bool controlPointsInRange(const std::vector<float>& points);
 // The spans of positive length that GLU makes patches or pieces of.
 long long spanCount(NurbsDirection direction);
 // Whether GLU can cut a surface of that many spans into patches within a frame at all.

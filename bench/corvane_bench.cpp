@@ -28,10 +28,10 @@
 #include "interpreter/message_log.h"
 #include "interpreter/runner.h"
 #include "interpreter/script_stream.h"
-#include "tools/offscreen.h"
-#include "tools/session.h"
-#include "viewer/file_selection.h"
-#include "viewer/frame.h"
+#include "frame/offscreen.h"
+#include "frame/session.h"
+#include "scene/script_file.h"
+#include "frame/frame.h"
 
 namespace {
 // The scratch directory and the scripts made in it, by name.
@@ -128,23 +128,14 @@ void fail(benchmark::State& state, const std::string& why) {
     anyFailed = true;
 }
 
-void needContext() {
-    static bool ready = [] {
-        std::string error;
-        if (!openOffscreen(64, 64, error)) {
-            std::fprintf(stderr, "corvane-bench: %s\n", error.c_str());
-            std::exit(2);
-        }
-        return true;
-    }();
-    (void)ready;
-}
-
 // A fresh session drawing `path`, as if the viewer had just been started on it.
 void startScript(const std::string& path) {
-    needContext();
-    startSession();
-    scriptFileName = path;
+    std::string error;
+    if (!startHeadless(64, 64, error)) {
+        std::fprintf(stderr, "corvane-bench: %s\n", error.c_str());
+        std::exit(2);
+    }
+    chooseScriptFile(path);
 }
 
 // One frame as the viewer draws it, waited for, so that the GL's deferred work is counted.

@@ -3,9 +3,10 @@
 // material's shininess as it was.
 #include <GL/gl.h>
 
-#include "commands/primitives.h"
+#include "commands/registry.h"
 #include "interpreter/command_table.h"
 #include "interpreter/message_log.h"
+#include "interpreter/open_primitive.h"
 
 namespace {
 // Mesa 22 crashes ending a display list that changes the material part way through a primitive,

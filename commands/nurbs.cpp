@@ -19,10 +19,11 @@
 
 #include "commands/counted_list.h"
 #include "commands/nurbs_sampling.h"
+#include "commands/registry.h"
 #include "interpreter/command_table.h"
 #include "interpreter/gl_state.h"
 #include "interpreter/message_log.h"
-#include "viewer/view_settings.h"
+#include "scene/view_settings.h"
 
 namespace {
 // The collection the next End consumes; it outlives runs and file changes until then.
@@ -139,7 +140,7 @@ void drawSurface(GLUnurbs* renderer) {
     gluNurbsCallback(renderer, GLU_NURBS_VERTEX, callback(glVertex3fv));
     gluNurbsCallback(renderer, GLU_NURBS_NORMAL, callback(glNormal3fv));
     sampleSurface(renderer, {uKnots, wholeOrder(uOrder)}, {vKnots, wholeOrder(vOrder)},
-                  controlPoints, viewSettings.tessellation);
+                  controlPoints, viewSettings().tessellation);
     gluBeginSurface(renderer);
     gluNurbsSurface(renderer, GLint(uKnots.size()), uKnots.data(), GLint(vKnots.size()),
                     vKnots.data(), uStride, pointSize, controlPoints.data(), wholeOrder(uOrder),
@@ -183,7 +184,7 @@ bool finishCurve() {
     WithoutScriptArrays isolated;
     gluNurbsProperty(curveRenderer, GLU_NURBS_MODE, GLU_NURBS_RENDERER);
     sampleCurve(curveRenderer, {uKnots, wholeOrder(uOrder)}, controlPoints,
-                viewSettings.tessellation);
+                viewSettings().tessellation);
     if (drawable && curveFits()) {
         gluBeginCurve(curveRenderer);
         gluNurbsCurve(curveRenderer, GLint(uKnots.size()), uKnots.data(), pointSize,

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/registry.h"
 #include "commands/texture_file.h"
 #include "commands/vertex_arrays.h"
 #include "interpreter/command_table.h"

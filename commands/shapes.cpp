@@ -4,10 +4,11 @@
 // drawn at once the GL refuses every call a shape makes, so there a shape does nothing.
 #include <GL/freeglut.h>
 
-#include "commands/primitives.h"
+#include "commands/registry.h"
 #include "interpreter/command_table.h"
 #include "interpreter/gl_state.h"
-#include "viewer/view_settings.h"
+#include "interpreter/open_primitive.h"
+#include "scene/view_settings.h"
 
 namespace {
 template <void (*draw)()>
@@ -19,9 +20,9 @@ bool shape(ScriptStream&) {
 }
 
 void box() { glutSolidCube(1.0); }
-void sphere() { glutSolidSphere(1.0, viewSettings.tessellation, viewSettings.tessellation); }
-void cone() { glutSolidCone(1.0, 1.0, viewSettings.tessellation, viewSettings.tessellation); }
-void torus() { glutSolidTorus(0.5, 1.0, viewSettings.tessellation, viewSettings.tessellation); }
+void sphere() { glutSolidSphere(1.0, viewSettings().tessellation, viewSettings().tessellation); }
+void cone() { glutSolidCone(1.0, 1.0, viewSettings().tessellation, viewSettings().tessellation); }
+void torus() { glutSolidTorus(0.5, 1.0, viewSettings().tessellation, viewSettings().tessellation); }
 void teapot() { glutSolidTeapot(1.0); }
 
 const CommandRow rows[] = {

@@ -1,7 +1,7 @@
 // Reading an image file for TextureImage. The image loader decodes whatever size a header
-// claims, so the header is read here first (by a private copy of the header reader, which knows
-// every format the loader does except DDS, read by hand below) and an image is refused before
-// any decoding when the GL could not take it as a texture or it would decode to an absurd size.
+// claims, so the header is read here first, by the header reader of the decoder SOIL uses (the
+// system's stb_image; see CMakeLists.txt), and an image is refused before any decoding when the
+// GL could not take it as a texture or it would decode to an absurd size.
 // The loader also loops for ever on Radiance run-length data that stops short or holds a run of
 // zero, and writes past its tables on a JPEG Huffman table of more than 256 codes, so those
 // parts are walked here first, exactly as the loader will read them, and such files refused.
@@ -17,15 +17,7 @@
 #include <cstdint>
 #include <cstring>
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_NO_STDIO
 #include <stb_image.h>
-#pragma GCC diagnostic pop
 
 namespace {
 // No image file or decoded picture may be bigger: 8192 x 8192 at four bytes a pixel.
@@ -128,18 +120,9 @@ bool radianceRunsEnd(const std::vector<unsigned char>& bytes, std::int64_t width
     return true;
 }
 
-std::uint32_t littleEndian32(const unsigned char* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24;
-}
-
 // Width and height from the header, false when the format is not known.
 bool imageSize(const std::vector<unsigned char>& bytes, std::int64_t& width,
                std::int64_t& height) {
-    if (bytes.size() >= 128 && std::memcmp(bytes.data(), "DDS ", 4) == 0) {
-        height = littleEndian32(&bytes[12]);
-        width = littleEndian32(&bytes[16]);
-        return true;
-    }
     int x = 0, y = 0, channels = 0;
     if (bytes.size() > INT32_MAX ||
         !stbi_info_from_memory(bytes.data(), int(bytes.size()), &x, &y, &channels))

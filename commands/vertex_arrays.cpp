@@ -15,9 +15,10 @@
 
 #include "commands/counted_list.h"
 #include "commands/guarded_array.h"
-#include "commands/primitives.h"
+#include "commands/registry.h"
 #include "interpreter/command_table.h"
 #include "interpreter/message_log.h"
+#include "interpreter/open_primitive.h"
 
 namespace {
 using PointerCall = void (*)(const float* first);

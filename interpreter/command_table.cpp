@@ -1,17 +1,14 @@
-// The registry gathers the command families' rows in the order the table is built.
+// The registry: the command table, filled once from the families' rows.
 #include "interpreter/command_table.h"
 
 namespace {
 CommandTable table;   // filled once at start-up, read-only afterwards
 }
 
-void fillCommandTable() {
+void fillCommandTable(std::initializer_list<std::span<const CommandRow>> families) {
     if (!table.empty()) return;
-    using Family = std::span<const CommandRow> (*)();
-    for (Family family : {trackballCommands, groupingCommands, lightingCommands, shapeCommands,
-                          primitiveCommands, renderStateCommands, displayListCommands,
-                          nurbsCommands, vertexArrayCommands, projectionCommands})
-        for (const CommandRow& row : family()) table.emplace(row.word, row.handler);
+    for (std::span<const CommandRow> family : families)
+        for (const CommandRow& row : family) table.emplace(row.word, row.handler);
 }
 
 const CommandTable& commandTable() { return table; }
@@ -19,11 +16,4 @@ const CommandTable& commandTable() { return table; }
 CommandHandler findCommand(std::string_view word) {
     auto it = table.find(word);
     return it == table.end() ? nullptr : it->second;
-}
-
-void setCommand(const std::string& word, CommandHandler handler) {
-    if (handler)
-        table[word] = handler;
-    else
-        table.erase(word);
 }

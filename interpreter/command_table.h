@@ -4,6 +4,7 @@
 // false. It never tests the stream: the runner does that after it returns.
 #pragma once
 
+#include <initializer_list>
 #include <map>
 #include <span>
 #include <string>
@@ -20,22 +21,13 @@ struct CommandRow {
 
 using CommandTable = std::map<std::string, CommandHandler, std::less<>>;
 
-// Fills the table once, in registration order; later calls change nothing.
-void fillCommandTable();
+// Fills the table once from the command families, in the order given; later calls change
+// nothing.
+void fillCommandTable(std::initializer_list<std::span<const CommandRow>> families);
 const CommandTable& commandTable();
 // The handler of a word (exact, case-sensitive), or null.
 CommandHandler findCommand(std::string_view word);
-// For tests that act in the middle of a run: adds a word, or removes it with a null handler.
-void setCommand(const std::string& word, CommandHandler handler);
 
-// Each command family contributes its rows, defined at the bottom of its own file.
-std::span<const CommandRow> trackballCommands();
+// The interpreter's own families, defined at the bottom of grouping.cpp and display_lists.cpp.
 std::span<const CommandRow> groupingCommands();
-std::span<const CommandRow> lightingCommands();
-std::span<const CommandRow> shapeCommands();
-std::span<const CommandRow> primitiveCommands();
-std::span<const CommandRow> renderStateCommands();
 std::span<const CommandRow> displayListCommands();
-std::span<const CommandRow> nurbsCommands();
-std::span<const CommandRow> vertexArrayCommands();
-std::span<const CommandRow> projectionCommands();

@@ -7,12 +7,11 @@
 #include "interpreter/display_lists.h"
 
 #include <algorithm>
-#include <set>
 
-#include "commands/primitives.h"
 #include "interpreter/command_table.h"
 #include "interpreter/gl_state.h"
 #include "interpreter/message_log.h"
+#include "interpreter/open_primitive.h"
 #include "interpreter/run_stats.h"
 
 namespace {
@@ -20,8 +19,6 @@ DisplayListTable table;     // every list of the current file version, by name
 std::string listName;       // the list being compiled, empty when none is
 GLuint listId = 0;          // its id, 0 when none is
 int recordedNesting = 0;    // groups open in the body being compiled
-GLuint highestListId = 0;   // the largest id glGenLists ever gave, for strayDisplayLists
-long generatedLists = 0;    // how many ids it gave, for the same leak checks
 
 // More calls than this in one replay would hold the frame for seconds or for ever: a few lines
 // of lists that each call the previous one twice draw 2^60 times.
@@ -33,8 +30,6 @@ constexpr int maxListNesting = 64;
 void startList(const std::string& name, std::int64_t namePosition) {
     DisplayListEntry& entry = table[name];
     entry.listId = glGenLists(1);
-    highestListId = std::max(highestListId, entry.listId);
-    ++generatedLists;
     entry.namePosition = namePosition;
     listName = name;
     listId = entry.listId;
@@ -132,15 +127,6 @@ bool closeUnfinishedList() {
     return true;
 }
 
-int strayDisplayLists() {
-    std::set<GLuint> current;
-    for (const auto& [name, entry] : table) current.insert(entry.listId);
-    int stray = 0;
-    for (GLuint id = 1; id <= highestListId; ++id) stray += glIsList(id) && !current.count(id);
-    return stray;
-}
-
-long generatedDisplayLists() { return generatedLists; }
 
 void resetDisplayLists() {
     closeUnfinishedList();

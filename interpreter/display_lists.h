@@ -33,9 +33,5 @@ void noteRecordedGroup(int change);
 void deleteDisplayLists();
 // At the end of a run: finishes a list whose EndList never came; true when there was one.
 bool closeUnfinishedList();
-// For leak checks: how many lists the script has generated, and how many of those are still
-// lists but belong to no entry of the table.
-long generatedDisplayLists();
-int strayDisplayLists();
 // Finishes and deletes every list (a fresh process, for tests).
 void resetDisplayLists();

@@ -11,16 +11,15 @@
 #include <cmath>
 #include <vector>
 
-#include "commands/primitives.h"
 #include "interpreter/command_table.h"
 #include "interpreter/display_lists.h"
 #include "interpreter/gl_state.h"
 #include "interpreter/message_log.h"
-#include "viewer/frame.h"
-
-int braceDepth = 0;
+#include "interpreter/open_primitive.h"
+#include "scene/clock.h"
 
 namespace {
+int depth = 0;                  // braceDepth
 // What the "{" of each open group did: pushed both stacks now (0), recorded the pushes into the
 // display list with this id, or nothing because the stacks were full.
 constexpr GLuint notSaved = UINT_MAX;
@@ -39,7 +38,7 @@ bool openGroup(ScriptStream&) {
     }
     if (list != 0) noteRecordedGroup(1);
     openGroups.push_back(save);
-    ++braceDepth;
+    ++depth;
     return true;
 }
 
@@ -53,7 +52,7 @@ bool closeGroup(ScriptStream&) {
             if (save != 0) noteRecordedGroup(-1);
         }
     }
-    if (--braceDepth < 0) return refuse("unmatched `}'");
+    if (--depth < 0) return refuse("unmatched `}'");
     return true;
 }
 
@@ -115,6 +114,8 @@ float incrementalPhase(float period) {
     return std::isfinite(phase) ? phase : 0.0f;
 }
 
+int braceDepth() { return depth; }
+
 void beginGroups() {
     openGroups.clear();
     runModelviewDepth = glInteger(GL_MODELVIEW_STACK_DEPTH);
@@ -122,6 +123,7 @@ void beginGroups() {
 }
 
 void endGroups() {
+    depth = 0;
     openGroups.clear();
     for (GLint d = glInteger(GL_MODELVIEW_STACK_DEPTH); d > runModelviewDepth; --d) glPopMatrix();
     for (GLint d = glInteger(GL_ATTRIB_STACK_DEPTH); d > runAttribDepth; --d) popAttributes();

@@ -10,14 +10,14 @@
 #include <cstdint>
 #include <string>
 
-#include "commands/primitives.h"
 #include "interpreter/command_table.h"
 #include "interpreter/display_lists.h"
 #include "interpreter/grouping.h"
 #include "interpreter/message_log.h"
+#include "interpreter/open_primitive.h"
 #include "interpreter/run_stats.h"
 #include "interpreter/script_stream.h"
-#include "viewer/file_selection.h"
+#include "scene/script_file.h"
 
 namespace {
 struct FileTime {
@@ -56,16 +56,15 @@ void forgetVersion() {
 // The end-of-script messages point at the end of the file.
 void pointAtEndOfFile() {
     struct stat status {};
-    setMessageOffset(::stat(scriptFileName.c_str(), &status) == 0 ? status.st_size : -1);
+    setMessageOffset(::stat(scriptFileName().c_str(), &status) == 0 ? status.st_size : -1);
 }
 
 // A primitive left open is closed before the stacks are popped: inside glBegin the pops, and
 // everything else the frame does afterwards, would be invalid.
 void checkEndOfScript(int validTokens) {
-    if (validTokens == 0 || braceDepth > 0 || !currentListName().empty()) pointAtEndOfFile();
-    if (validTokens == 0) fail("No valid tokens in: " + scriptFileName);
-    if (braceDepth > 0) fail(std::to_string(braceDepth) + " unmatched `{'(s)");
-    braceDepth = 0;
+    if (validTokens == 0 || braceDepth() > 0 || !currentListName().empty()) pointAtEndOfFile();
+    if (validTokens == 0) fail("No valid tokens in: " + scriptFileName());
+    if (braceDepth() > 0) fail(std::to_string(braceDepth()) + " unmatched `{'(s)");
     if (closeUnfinishedList()) fail("Missing EndList");
     closePrimitive(0);
     endGroups();
@@ -101,7 +100,7 @@ int interpret(ScriptStream& in) {
 }
 
 bool runCurrentVersion() {
-    if (scriptFileName.empty()) {
+    if (scriptFileName().empty()) {
         // One line is enough: repeating it every frame would grow the log without bound.
         const auto& messages = logMessages();
         if (messages.empty() || messageText(messages.back()) != "No file") {
@@ -110,16 +109,16 @@ bool runCurrentVersion() {
         }
         return true;
     }
-    FileTime modified = modificationTime(scriptFileName);
-    if (scriptFileName != lastFileName || !(modified == lastModification)) forgetVersion();
-    lastFileName = scriptFileName;
+    FileTime modified = modificationTime(scriptFileName());
+    if (scriptFileName() != lastFileName || !(modified == lastModification)) forgetVersion();
+    lastFileName = scriptFileName();
     lastModification = modified;
     if (scriptFailed) return false;
 
-    ScriptStream in(scriptFileName);
+    ScriptStream in(scriptFileName());
     if (in.fail()) {
         setMessageOffset(-1);
-        fail("Cannot open: " + scriptFileName);
+        fail("Cannot open: " + scriptFileName());
         return false;
     }
     beginGroups();
@@ -140,5 +139,4 @@ void resetRunner() {
     lastFileName.clear();
     lastModification = {};
     scriptFailed = false;
-    braceDepth = 0;
 }

@@ -16,7 +16,7 @@
 #include "interpreter/command_table.h"
 #include "interpreter/message_log.h"
 #include "tests/gl_test.h"
-#include "tools/session.h"
+#include "frame/session.h"
 
 namespace {
 struct Example {

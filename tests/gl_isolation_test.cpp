@@ -16,10 +16,10 @@
 #include "interpreter/runner.h"
 #include "tests/gl_test.h"
 #include "tests/script_generator.h"
-#include "tools/offscreen.h"
-#include "tools/session.h"
-#include "viewer/frame.h"
-#include "viewer/view_settings.h"
+#include "frame/offscreen.h"
+#include "frame/session.h"
+#include "frame/frame.h"
+#include "scene/view_settings.h"
 
 namespace {
 using Picture = std::vector<unsigned char>;
@@ -241,7 +241,7 @@ TEST_F(GlIsolationTest, NurbsSamplingIsBounded) {
     curve += " Begin NURBSCurve End\n";
     for (int tessellation : {4, 32, 128}) {
         SCOPED_TRACE(tessellation);
-        viewSettings.tessellation = tessellation;
+        panelViewSettings().tessellation = tessellation;
         auto [triangles, lines] = primitivesDrawnBy(farPoint);
         EXPECT_GT(triangles, 0);
         EXPECT_LE(triangles, 2 * 2 * tessellation * tessellation);   // 2 patches, 2 per quad
@@ -254,10 +254,10 @@ TEST_F(GlIsolationTest, NurbsSamplingIsBounded) {
     }
     // The gallery's patch is small on screen: GLU samples it by path length, as it always did,
     // whatever the tessellation.
-    viewSettings.tessellation = 4;
+    panelViewSettings().tessellation = 4;
     std::string translated = "Translate 0 0 -6 " + patch + "Begin NURBS End\n";
     int coarse = primitivesDrawnBy(translated).first;
-    viewSettings.tessellation = 128;
+    panelViewSettings().tessellation = 128;
     EXPECT_EQ(primitivesDrawnBy(translated).first, coarse);
     // Values GLU's single precision cannot take, on screen or in the script, draw nothing.
     EXPECT_EQ(primitivesDrawnBy("Scale 1e20 1e20 1e20 " + translated).first, 0);
@@ -310,12 +310,12 @@ TEST_F(GlIsolationTest, NoFrameChangesTheNext) {
                             {0, {}, {}, 50, 5, 5},
                             {0, {}, {}, 0, 1, 100}};
     for (const Panel& p : panels) {
-        viewSettings.orthographic = p.orthographic;
-        viewSettings.orthoMin = p.low;
-        viewSettings.orthoMax = p.high;
-        viewSettings.fieldOfView = p.fieldOfView;
-        viewSettings.nearPlane = p.nearPlane;
-        viewSettings.farPlane = p.farPlane;
+        panelViewSettings().orthographic = p.orthographic;
+        panelViewSettings().orthoMin = p.low;
+        panelViewSettings().orthoMax = p.high;
+        panelViewSettings().fieldOfView = p.fieldOfView;
+        panelViewSettings().nearPlane = p.nearPlane;
+        panelViewSettings().farPlane = p.farPlane;
         resetRunner();
         EXPECT_TRUE(run("Scale 0.5 0.5 0.5 Box\n", 2));
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
@@ -340,7 +340,7 @@ TEST_F(GlIsolationTest, GeneratedScriptsNeverCrashHangOrLeak) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", tessellation " +
                          std::to_string(tessellation) + ":\n" + script);
             startSession();
-            viewSettings.tessellation = tessellation;
+            panelViewSettings().tessellation = tessellation;
             writeScript(script);
             Picture previous;
             for (int i = 0; i < 3; ++i) {

@@ -8,21 +8,22 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <fstream>
 
+#include "interpreter/display_lists.h"
 #include "interpreter/message_log.h"
-#include "tools/offscreen.h"
-#include "tools/session.h"
+#include "frame/offscreen.h"
+#include "frame/session.h"
 #include "viewer/file_browser.h"
-#include "viewer/file_selection.h"
-#include "viewer/frame.h"
+#include "scene/script_file.h"
+#include "frame/frame.h"
 #include "viewer/input.h"
 #include "viewer/panel.h"
 
 void GlTest::SetUp() {
     std::string error;
-    ASSERT_TRUE(openOffscreen(size, size, error)) << error;
-    startSession();
+    ASSERT_TRUE(startHeadless(size, size, error)) << error;
     resetPanels();
     resetInput();
     resetFileBrowser();
@@ -44,7 +45,7 @@ void GlTest::TearDown() {
 std::string GlTest::writeScript(const std::string& text, const std::string& name) {
     std::string path = directory + "/" + name;
     std::ofstream(path, std::ios::binary) << text;
-    scriptFileName = path;
+    chooseScriptFile(path);
     return path;
 }
 
@@ -82,3 +83,19 @@ void startPanels() {
 }
 
 std::string logOf() { return logText(); }
+
+void setTestCommand(const std::string& word, CommandHandler handler) {
+    auto& table = const_cast<CommandTable&>(commandTable());
+    if (handler)
+        table[word] = handler;
+    else
+        table.erase(word);
+}
+
+int listsOutsideTheTable(GLuint upTo) {
+    std::set<GLuint> named;
+    for (const auto& [name, entry] : displayListTable()) named.insert(entry.listId);
+    int outside = 0;
+    for (GLuint id = 1; id <= upTo; ++id) outside += glIsList(id) && !named.count(id);
+    return outside;
+}

@@ -8,6 +8,8 @@
 #include <array>
 #include <string>
 
+#include "interpreter/command_table.h"
+
 class GlTest : public ::testing::Test {
 protected:
     static constexpr int size = 128;   // the drawing area is size x size pixels
@@ -39,3 +41,8 @@ void startPanels();
 
 // The interpreter's state as one line per message, for exact comparisons.
 std::string logOf();
+// A command word of the test's own, for tests that act in the middle of a run (a null handler
+// removes it). The table is read-only to the program; only tests add to it.
+void setTestCommand(const std::string& word, CommandHandler handler);
+// Display lists with an id up to upTo that the GL still holds but the table does not name.
+int listsOutsideTheTable(GLuint upTo);

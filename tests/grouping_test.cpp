@@ -7,7 +7,8 @@
 #include "interpreter/message_log.h"
 #include "interpreter/runner.h"
 #include "tests/gl_test.h"
-#include "viewer/frame.h"
+#include "frame/frame.h"
+#include "scene/clock.h"
 
 namespace {
 class GroupingTest : public GlTest {

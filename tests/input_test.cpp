@@ -8,8 +8,9 @@
 #include "tests/gl_test.h"
 #include "viewer/input.h"
 #include "viewer/panel.h"
+#include "scene/trackball.h"
 #include "viewer/trackball.h"
-#include "viewer/view_settings.h"
+#include "scene/view_settings.h"
 
 namespace {
 constexpr float step = 0.10471976f;
@@ -34,11 +35,11 @@ protected:
 TEST_F(InputTest, TessellationKeyDoublesAndStartsAgainAtFour) {
     for (int expected : {64, 128, 4, 8, 16, 32, 64}) {
         press("t");
-        EXPECT_EQ(viewSettings.tessellation, expected);
+        EXPECT_EQ(panelViewSettings().tessellation, expected);
     }
-    viewSettings.tessellation = 100;   // as set in the panel
+    panelViewSettings().tessellation = 100;   // as set in the panel
     press("t");
-    EXPECT_EQ(viewSettings.tessellation, 4);
+    EXPECT_EQ(panelViewSettings().tessellation, 4);
 }
 
 TEST_F(InputTest, FieldOfViewKeysLimitTheirResult) {
@@ -52,32 +53,32 @@ TEST_F(InputTest, FieldOfViewKeysLimitTheirResult) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.keys);
-        viewSettings.fieldOfView = c.start;
+        panelViewSettings().fieldOfView = c.start;
         press(c.keys);
-        EXPECT_EQ(viewSettings.fieldOfView, c.result);
+        EXPECT_EQ(panelViewSettings().fieldOfView, c.result);
     }
 }
 
 TEST_F(InputTest, DistanceKeysHaveNoLimits) {
     press("+++");
-    EXPECT_FLOAT_EQ(trackball.distance, 15.36f);
+    EXPECT_FLOAT_EQ(panelTrackball().distance, 15.36f);
     press("---");
-    EXPECT_FLOAT_EQ(trackball.distance, 30);
+    EXPECT_FLOAT_EQ(panelTrackball().distance, 30);
     press("-");
-    EXPECT_FLOAT_EQ(trackball.distance, 37.5f);
+    EXPECT_FLOAT_EQ(panelTrackball().distance, 37.5f);
     press(std::string(200, '+'));
-    EXPECT_GT(trackball.distance, 0);
-    EXPECT_LT(trackball.distance, 1e-15f);
+    EXPECT_GT(panelTrackball().distance, 0);
+    EXPECT_LT(panelTrackball().distance, 1e-15f);
 }
 
 TEST_F(InputTest, ToggleKeysAndEveryOtherCode) {
     press("s");
-    EXPECT_EQ(viewSettings.smoothShading, 0);
+    EXPECT_EQ(panelViewSettings().smoothShading, 0);
     press("ws");
-    EXPECT_EQ(viewSettings.smoothShading, 1);
-    EXPECT_EQ(viewSettings.wireframe, 1);
+    EXPECT_EQ(panelViewSettings().smoothShading, 1);
+    EXPECT_EQ(panelViewSettings().wireframe, 1);
     press("w");
-    EXPECT_EQ(viewSettings.wireframe, 0);
+    EXPECT_EQ(panelViewSettings().wireframe, 0);
 
     // Upper-case S, T, W, H, control codes, digits and everything above 'z' do nothing.
     for (int code = 0; code < 256; ++code) {
@@ -85,27 +86,27 @@ TEST_F(InputTest, ToggleKeysAndEveryOtherCode) {
         keyboardShortcut((unsigned char)code);
     }
     ViewSettings start;
-    EXPECT_EQ(viewSettings.tessellation, start.tessellation);
-    EXPECT_EQ(viewSettings.fieldOfView, start.fieldOfView);
-    EXPECT_EQ(viewSettings.smoothShading, 1);
-    EXPECT_EQ(viewSettings.wireframe, 0);
-    EXPECT_FALSE(viewSettings.panelsHidden);
-    EXPECT_EQ(trackball.distance, 30);
+    EXPECT_EQ(panelViewSettings().tessellation, start.tessellation);
+    EXPECT_EQ(panelViewSettings().fieldOfView, start.fieldOfView);
+    EXPECT_EQ(panelViewSettings().smoothShading, 1);
+    EXPECT_EQ(panelViewSettings().wireframe, 0);
+    EXPECT_FALSE(panelViewSettings().panelsHidden);
+    EXPECT_EQ(panelTrackball().distance, 30);
 }
 
 TEST_F(InputTest, HideKeyGivesTheWholeWindowToTheScene) {
     int width = glutGet(GLUT_WINDOW_WIDTH), height = glutGet(GLUT_WINDOW_HEIGHT);
     press("h");
-    EXPECT_TRUE(viewSettings.panelsHidden);
-    EXPECT_EQ(viewSettings.windowWidth, width);
-    EXPECT_EQ(viewSettings.windowHeight, height);
+    EXPECT_TRUE(panelViewSettings().panelsHidden);
+    EXPECT_EQ(panelViewSettings().windowWidth, width);
+    EXPECT_EQ(panelViewSettings().windowHeight, height);
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(viewport[0], 0);
     EXPECT_EQ(viewport[2], width);
     press("h");
-    EXPECT_FALSE(viewSettings.panelsHidden);
-    EXPECT_EQ(viewSettings.windowWidth, std::max(width - leftPanelWidth - rightPanelWidth, 0));
+    EXPECT_FALSE(panelViewSettings().panelsHidden);
+    EXPECT_EQ(panelViewSettings().windowWidth, std::max(width - leftPanelWidth - rightPanelWidth, 0));
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(viewport[0], leftPanelWidth);
 }
@@ -127,26 +128,26 @@ TEST_F(InputTest, MotionStepsOnceAlongTheLargerMovement) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
         trackballMotion(c.x, c.y);
-        EXPECT_NEAR(trackball.azimuth, c.azimuth, 1e-6);
-        EXPECT_NEAR(trackball.zenith, c.zenith, 1e-6);
+        EXPECT_NEAR(panelTrackball().azimuth, c.azimuth, 1e-6);
+        EXPECT_NEAR(panelTrackball().zenith, c.zenith, 1e-6);
     }
 }
 
 TEST_F(InputTest, AnglesWrapAndClamp) {
-    trackball.azimuth = 6.2f;
+    panelTrackball().azimuth = 6.2f;
     stepAzimuth(1);
-    EXPECT_NEAR(trackball.azimuth, 6.2 + step - 6.283185307179586, 1e-6);
-    trackball.azimuth = 0;
+    EXPECT_NEAR(panelTrackball().azimuth, 6.2 + step - 6.283185307179586, 1e-6);
+    panelTrackball().azimuth = 0;
     stepAzimuth(-3);
-    EXPECT_FLOAT_EQ(trackball.azimuth, float(6.283185307179586 - step));
+    EXPECT_FLOAT_EQ(panelTrackball().azimuth, float(6.283185307179586 - step));
     for (int i = 0; i < 40; ++i) stepZenith(5);
-    EXPECT_EQ(trackball.zenith, 0.0001f);
+    EXPECT_EQ(panelTrackball().zenith, 0.0001f);
     for (int i = 0; i < 40; ++i) stepZenith(-5);
-    EXPECT_EQ(trackball.zenith, 3.1405927f);
+    EXPECT_EQ(panelTrackball().zenith, 3.1405927f);
     // The panel's spinner may put it outside; the next step brings it back inside.
-    trackball.zenith = -3;
+    panelTrackball().zenith = -3;
     stepZenith(1);
-    EXPECT_EQ(trackball.zenith, 0.0001f);
+    EXPECT_EQ(panelTrackball().zenith, 0.0001f);
 }
 
 TEST_F(InputTest, OnlyDragsThatStartInTheDrawingAreaTurnTheCamera) {
@@ -161,20 +162,20 @@ TEST_F(InputTest, OnlyDragsThatStartInTheDrawingAreaTurnTheCamera) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.x << (c.hidden ? " hidden" : ""));
-        viewSettings.panelsHidden = c.hidden;
-        float before = trackball.azimuth;
+        panelViewSettings().panelsHidden = c.hidden;
+        float before = panelTrackball().azimuth;
         drag(c.x, 300, {5, 10, 15});
-        EXPECT_EQ(trackball.azimuth != before, c.turns);
+        EXPECT_EQ(panelTrackball().azimuth != before, c.turns);
     }
     // A drag that started in the drawing area keeps turning over a panel, and one that
     // started on a panel never turns, even when it crosses into the drawing area.
-    viewSettings.panelsHidden = false;
-    float before = trackball.azimuth;
+    panelViewSettings().panelsHidden = false;
+    float before = panelTrackball().azimuth;
     drag(500, 300, {-200, -400});
-    EXPECT_NE(trackball.azimuth, before);
-    before = trackball.azimuth;
+    EXPECT_NE(panelTrackball().azimuth, before);
+    before = panelTrackball().azimuth;
     drag(100, 300, {200, 400});
-    EXPECT_EQ(trackball.azimuth, before);
+    EXPECT_EQ(panelTrackball().azimuth, before);
 }
 
 TEST_F(InputTest, KeysReachTheSceneWhileNoFieldIsEdited) {
@@ -182,8 +183,8 @@ TEST_F(InputTest, KeysReachTheSceneWhileNoFieldIsEdited) {
     keyboardUpEvent('w', 0, 0);
     specialEvent(GLUT_KEY_LEFT, 0, 0);
     keyboardEvent('T', 0, 0);
-    EXPECT_EQ(viewSettings.wireframe, 1);
-    EXPECT_EQ(viewSettings.tessellation, 32);
+    EXPECT_EQ(panelViewSettings().wireframe, 1);
+    EXPECT_EQ(panelViewSettings().tessellation, 32);
 }
 
 class PickTest : public InputTest {
@@ -193,7 +194,7 @@ protected:
     void SetUp() override {
         InputTest::SetUp();
         glViewport(32, 0, 64, size);
-        viewSettings.windowWidth = 64;
+        panelViewSettings().windowWidth = 64;
         ASSERT_TRUE(run("ViewTransform\n{ Scale 10 10 10 Box }\n"));
     }
 };
@@ -208,21 +209,21 @@ TEST_F(PickTest, RightReleaseOnASurfaceSetsTheCentre) {
     mouseButton(GLUT_RIGHT_BUTTON, GLUT_DOWN, 64, size / 2);
     mouseButton(GLUT_LEFT_BUTTON, GLUT_UP, 64, size / 2);
     mouseButton(GLUT_MIDDLE_BUTTON, GLUT_UP, 64, size / 2);
-    EXPECT_EQ(trackball.center.x, 0);
+    EXPECT_EQ(panelTrackball().center.x, 0);
     mouseButton(GLUT_RIGHT_BUTTON, GLUT_UP, 64, size / 2);
-    EXPECT_NEAR(trackball.center.x, 5, 0.01);
-    EXPECT_NEAR(trackball.center.y, 0, 0.2);
+    EXPECT_NEAR(panelTrackball().center.x, 5, 0.01);
+    EXPECT_NEAR(panelTrackball().center.y, 0, 0.2);
 }
 
 TEST_F(PickTest, BackgroundAndPointsOutsideTheWindowLeaveTheCentre) {
-    trackball.center = {1, 2, 3};
+    panelTrackball().center = {1, 2, 3};
     double point[3];
     for (auto [x, y] : {std::pair{34, 2}, {64, 0}, {64, -40}, {64, size + 40}, {-5, 64}}) {
         SCOPED_TRACE(testing::Message() << x << "," << y);
         EXPECT_FALSE(pickCenter(x, y, point));
         mouseButton(GLUT_RIGHT_BUTTON, GLUT_UP, x, y);
-        EXPECT_EQ(trackball.center.x, 1);
-        EXPECT_EQ(trackball.center.z, 3);
+        EXPECT_EQ(panelTrackball().center.x, 1);
+        EXPECT_EQ(panelTrackball().center.z, 3);
     }
 }
 

@@ -9,7 +9,7 @@
 #include "commands/primitives.h"
 #include "interpreter/runner.h"
 #include "tests/gl_test.h"
-#include "viewer/view_settings.h"
+#include "scene/view_settings.h"
 
 namespace {
 TEST(CountedListTest, CountSeparatorAndItems) {
@@ -52,7 +52,7 @@ class NurbsTest : public GlTest {
 protected:
     void SetUp() override {
         GlTest::SetUp();
-        viewSettings.windowWidth = viewSettings.windowHeight = size;   // square pixels
+        panelViewSettings().windowWidth = panelViewSettings().windowHeight = size;   // square pixels
     }
     int drawnPixels() {
         int count = 0;

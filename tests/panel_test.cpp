@@ -17,13 +17,14 @@
 #include "interpreter/runner.h"
 #include "tests/gl_test.h"
 #include "viewer/file_browser.h"
-#include "viewer/file_selection.h"
-#include "viewer/frame.h"
+#include "scene/script_file.h"
+#include "frame/frame.h"
 #include "viewer/input.h"
 #include "viewer/panel.h"
 #include "viewer/panel_input.h"
+#include "scene/trackball.h"
 #include "viewer/trackball.h"
-#include "viewer/view_settings.h"
+#include "scene/view_settings.h"
 
 namespace {
 class PanelTest : public GlTest {
@@ -131,35 +132,35 @@ TEST_F(PanelTest, ControlCallbackSwapsTheProjectionBoxes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.id << " " << c.orthographic);
-        viewSettings.orthographic = c.orthographic;
+        panelViewSettings().orthographic = c.orthographic;
         ControlCallback(c.id);
         EXPECT_EQ(perspectivePanelEnabled(), c.perspective);
         EXPECT_EQ(orthographicPanelEnabled(), c.ortho);
     }
 
     // The radio buttons store the mode and call the callback; a disabled box takes no typing.
-    viewSettings.orthographic = 0;
+    panelViewSettings().orthographic = 0;
     ControlCallback(PROJECTION_CHANGED);
     ImVec2 fieldOfView = find(perspectiveBox, "Field of view (z/Z)");
     click(projectionBox, find(projectionBox, "Orthographic"));
-    EXPECT_EQ(viewSettings.orthographic, 1);
+    EXPECT_EQ(panelViewSettings().orthographic, 1);
     EXPECT_FALSE(perspectivePanelEnabled());
     EXPECT_TRUE(orthographicPanelEnabled());
     typeAt(perspectiveBox, fieldOfView, "20");
-    EXPECT_EQ(viewSettings.fieldOfView, 50);
+    EXPECT_EQ(panelViewSettings().fieldOfView, 50);
     typeInto(orthographicBox, "X min", "-7");
-    EXPECT_EQ(viewSettings.orthoMin.x, -7);
+    EXPECT_EQ(panelViewSettings().orthoMin.x, -7);
     click(projectionBox, find(projectionBox, "Perspective"));
-    EXPECT_EQ(viewSettings.orthographic, 0);
+    EXPECT_EQ(panelViewSettings().orthographic, 0);
     EXPECT_TRUE(perspectivePanelEnabled());
     EXPECT_FALSE(orthographicPanelEnabled());
 }
 
 TEST_F(PanelTest, TypedValuesAreClampedOnlyBySpinners) {
-    auto fov = [] { return viewSettings.fieldOfView; };
-    auto tessellation = [] { return float(viewSettings.tessellation); };
-    auto azimuth = [] { return trackball.azimuth; };
-    auto zenith = [] { return trackball.zenith; };
+    auto fov = [] { return panelViewSettings().fieldOfView; };
+    auto tessellation = [] { return float(panelViewSettings().tessellation); };
+    auto azimuth = [] { return panelTrackball().azimuth; };
+    auto zenith = [] { return panelTrackball().zenith; };
     struct Case {
         void (*box)();
         const char* label;
@@ -170,18 +171,18 @@ TEST_F(PanelTest, TypedValuesAreClampedOnlyBySpinners) {
         {perspectiveBox, "Field of view (z/Z)", "200", fov, 180},
         {perspectiveBox, "Field of view (z/Z)", "-3", fov, 0},
         {perspectiveBox, "Field of view (z/Z)", "120", fov, 120},
-        {perspectiveBox, "Near plane", "0", [] { return viewSettings.nearPlane; }, 0},
-        {perspectiveBox, "Far plane", "-5", [] { return viewSettings.farPlane; }, -5},
+        {perspectiveBox, "Near plane", "0", [] { return panelViewSettings().nearPlane; }, 0},
+        {perspectiveBox, "Far plane", "-5", [] { return panelViewSettings().farPlane; }, -5},
         {visualizationBox, "Tesselation (t)", "2", tessellation, 4},
         {visualizationBox, "Tesselation (t)", "500", tessellation, 128},
         {visualizationBox, "Tesselation (t)", "77", tessellation, 77},
-        {trackballBox, "Distance (+/-)", "-4", [] { return trackball.distance; }, -4},
+        {trackballBox, "Distance (+/-)", "-4", [] { return panelTrackball().distance; }, -4},
         {trackballBox, "Azimuth", "7", azimuth, 6.2831855f},
         {trackballBox, "Azimuth", "-1", azimuth, 0},
         {trackballBox, "Zenith", "-4", zenith, -3.1415927f},
         {trackballBox, "Zenith", "-3", zenith, -3},
-        {trackballBox, "Center z", "2.5", [] { return trackball.center.z; }, 2.5f},
-        {orthographicBox, "Z min", "-1e3", [] { return viewSettings.orthoMin.z; }, -50},
+        {trackballBox, "Center z", "2.5", [] { return panelTrackball().center.z; }, 2.5f},
+        {orthographicBox, "Z min", "-1e3", [] { return panelViewSettings().orthoMin.z; }, -50},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.label) + " " + c.typed);
@@ -190,18 +191,18 @@ TEST_F(PanelTest, TypedValuesAreClampedOnlyBySpinners) {
     }
     // The width and height only show the drawing area's size, wherever one clicks and types.
     for (float y = 0; y < 40; y += 3) typeAt(windowDimensionsBox, ImVec2(30, y), "5");
-    EXPECT_EQ(viewSettings.windowWidth, 128);
-    EXPECT_EQ(viewSettings.windowHeight, 128);
+    EXPECT_EQ(panelViewSettings().windowWidth, 128);
+    EXPECT_EQ(panelViewSettings().windowHeight, 128);
 }
 
 TEST_F(PanelTest, TypingIntoAFieldNeverTriggersAShortcut) {
     typeInto(perspectiveBox, "Field of view (z/Z)", "2w0h0");
-    EXPECT_EQ(viewSettings.fieldOfView, 180);
-    EXPECT_EQ(viewSettings.wireframe, 0);
-    EXPECT_FALSE(viewSettings.panelsHidden);
+    EXPECT_EQ(panelViewSettings().fieldOfView, 180);
+    EXPECT_EQ(panelViewSettings().wireframe, 0);
+    EXPECT_FALSE(panelViewSettings().panelsHidden);
     // Once the field is left, the same keys act again.
     keyboardEvent('w', 0, 0);
-    EXPECT_EQ(viewSettings.wireframe, 1);
+    EXPECT_EQ(panelViewSettings().wireframe, 1);
 }
 
 TEST_F(PanelTest, LogBoxIsReadOnly) {
@@ -213,13 +214,13 @@ TEST_F(PanelTest, LogBoxIsReadOnly) {
 TEST_F(PanelTest, QuickClicksAndCheckBoxesReachThePanel) {
     // A press and release that both come before the panel's next frame still count.
     click(visualizationBox, find(visualizationBox, "Wireframe (w)"));
-    EXPECT_EQ(viewSettings.wireframe, 1);
+    EXPECT_EQ(panelViewSettings().wireframe, 1);
     click(visualizationBox, find(visualizationBox, "Smooth shading (s)"));
-    EXPECT_EQ(viewSettings.smoothShading, 0);
+    EXPECT_EQ(panelViewSettings().smoothShading, 0);
     // A check box shows any non-zero value as checked, and unchecking stores 0.
-    viewSettings.wireframe = 5;
+    panelViewSettings().wireframe = 5;
     click(visualizationBox, find(visualizationBox, "Wireframe (w)"));
-    EXPECT_EQ(viewSettings.wireframe, 0);
+    EXPECT_EQ(panelViewSettings().wireframe, 0);
 }
 
 class BrowserTest : public PanelTest {
@@ -271,7 +272,7 @@ TEST_F(BrowserTest, EnteringADirectoryMovesTheWorkingDirectory) {
 }
 
 TEST_F(BrowserTest, DoubleClicksEnterDirectoriesAndChooseFiles) {
-    scriptFileName = "a.txt";   // as given on the command line
+    chooseScriptFile("a.txt");   // as given on the command line
     ASSERT_TRUE(runScript());
     // A single click only selects.
     click(fileSelection, browserRow(3));
@@ -284,14 +285,14 @@ TEST_F(BrowserTest, DoubleClicksEnterDirectoriesAndChooseFiles) {
 
     click(fileSelection, browserRow(1), 2);   // inner.txt
     EXPECT_EQ(chosenFile(), "inner.txt");
-    EXPECT_EQ(scriptFileName, "inner.txt");
+    EXPECT_EQ(scriptFileName(), "inner.txt");
     EXPECT_TRUE(runScript());
     EXPECT_EQ(statusText(true), "Drawing : inner.txt");
 
     click(fileSelection, browserRow(0), 2);   // ../
     EXPECT_EQ(here(), directory);
     click(fileSelection, browserRow(7), 2);   // b.txt
-    EXPECT_EQ(scriptFileName, "b.txt");
+    EXPECT_EQ(scriptFileName(), "b.txt");
     EXPECT_TRUE(runScript());
 }
 
@@ -309,18 +310,18 @@ TEST(DrawingAreaTest, WhatThePanelsLeave) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << c.hidden);
-        viewSettings.panelsHidden = c.hidden;
+        panelViewSettings().panelsHidden = c.hidden;
         DrawingArea area = drawingArea(c.width, c.height);
         EXPECT_EQ(area.x, c.area.x);
         EXPECT_EQ(area.y, c.area.y);
         EXPECT_EQ(area.width, c.area.width);
         EXPECT_EQ(area.height, c.area.height);
     }
-    viewSettings.panelsHidden = false;
+    panelViewSettings().panelsHidden = false;
 }
 
 TEST_F(PanelTest, AFlatDrawingAreaStillGivesAFiniteProjection) {
-    viewSettings.windowHeight = 0;
+    panelViewSettings().windowHeight = 0;
     ASSERT_TRUE(run("Box\n"));
     GLdouble projection[16];
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
@@ -368,7 +369,7 @@ TEST_F(PanelTest, PanelFrameLeavesNoTraceForTheScriptOrThePick) {
     ASSERT_TRUE(pickCenter(size / 2, size / 2, before));
     GlSnapshot start = snapshot(size);
     for (bool hidden : {false, true}) {
-        viewSettings.panelsHidden = hidden;
+        panelViewSettings().panelsHidden = hidden;
         drawPanels();
         EXPECT_TRUE(snapshot(size) == start) << (hidden ? "hidden" : "shown");
     }

@@ -3,7 +3,7 @@
 #include <GL/glu.h>
 
 #include "tests/gl_test.h"
-#include "viewer/view_settings.h"
+#include "scene/view_settings.h"
 
 namespace {
 using Matrix = std::array<float, 16>;
@@ -71,10 +71,10 @@ TEST_F(ProjectionTest, MatricesLeftByEachCommand) {
         {"Ortho -10 10 -5 5 -1", true, identity, panel},
         {"Perspective 60 2 x", false, identity, panel},
     };
-    const ViewSettings start = viewSettings;
+    const ViewSettings start = panelViewSettings();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script);
-        viewSettings = start;
+        panelViewSettings() = start;
         EXPECT_EQ(run(c.script), c.result);
         expectMatrix(matrix(GL_MODELVIEW_MATRIX), c.modelview);
         expectMatrix(matrix(GL_PROJECTION_MATRIX), c.projection);
@@ -82,7 +82,7 @@ TEST_F(ProjectionTest, MatricesLeftByEachCommand) {
 }
 
 TEST_F(ProjectionTest, OrthoAndPerspectiveStoreWhatTheyRead) {
-    const ViewSettings start = viewSettings;
+    const ViewSettings start = panelViewSettings();
     struct Case {
         const char* script;
         const char* log;
@@ -103,10 +103,10 @@ TEST_F(ProjectionTest, OrthoAndPerspectiveStoreWhatTheyRead) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script);
-        viewSettings = start;
+        panelViewSettings() = start;
         run(c.script);
         EXPECT_EQ(logOf(), c.log);
-        const ViewSettings& v = viewSettings;
+        const ViewSettings& v = panelViewSettings();
         EXPECT_EQ((Matrix{v.orthoMin.x, v.orthoMin.y, v.orthoMin.z, v.orthoMax.x, v.orthoMax.y,
                           v.orthoMax.z, v.fieldOfView, v.nearPlane, v.farPlane}),
                   (Matrix{c.orthoMin.x, c.orthoMin.y, c.orthoMin.z, c.orthoMax.x, c.orthoMax.y,
@@ -118,7 +118,7 @@ TEST_F(ProjectionTest, OrthoAndPerspectiveStoreWhatTheyRead) {
     EXPECT_TRUE(frame());
     expectMatrix(matrix(GL_PROJECTION_MATRIX),
                  made(GL_PROJECTION, [] { gluPerspective(60, 1, 0.5, 100); }));
-    viewSettings.orthographic = 1;
+    panelViewSettings().orthographic = 1;
     EXPECT_TRUE(run("Ortho -10 10 -5"));
     EXPECT_TRUE(frame());
     expectMatrix(matrix(GL_PROJECTION_MATRIX),

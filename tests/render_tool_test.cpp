@@ -371,7 +371,6 @@ TEST_F(RenderToolTest, StatsCountFramesAndCommands) {
 
 // Display lists: a later frame seeks past the list body and replays the list per CallList.
 TEST_F(RenderToolTest, StatsCountReplayedLists) {
-    fillCommandTable();
     std::string script = write("lists.txt", "BeginList a\nBox\nEndList\nCallList a\nCallList a\n");
     Result r = render(script + " --size 32x32 --stats --frames 2");
     EXPECT_EQ(r.status, 0) << r.err;

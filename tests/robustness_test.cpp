@@ -18,8 +18,9 @@
 #include "interpreter/runner.h"
 #include "commands/primitives.h"
 #include "tests/gl_test.h"
-#include "viewer/file_selection.h"
-#include "viewer/frame.h"
+#include "scene/script_file.h"
+#include "frame/frame.h"
+#include "scene/clock.h"
 
 namespace {
 using RobustnessTest = GlTest;
@@ -40,7 +41,7 @@ TEST_F(RobustnessTest, PathsThatAreNotScriptsCannotBeOpened) {
                                     std::string("/dev/zero"), directory + "/missing"}) {
         SCOPED_TRACE(path);
         resetRunner();
-        scriptFileName = path;
+        chooseScriptFile(path);
         EXPECT_FALSE(frame());   // never blocks, never reads forever
         EXPECT_EQ(logOf(), "Cannot open: " + path + "\n");
     }
@@ -71,7 +72,7 @@ TEST_F(RobustnessTest, ScriptRewrittenBetweenFramesRunsTheNewText) {
 TEST_F(RobustnessTest, HugeWordsAndDeepNestingStayBounded) {
     std::string word(100 * 1024 * 1024, 'w');
     EXPECT_FALSE(run(word));
-    EXPECT_EQ(logText(), "Unknown command \"" + word + "\"\nNo valid tokens in: " + scriptFileName + "\n");
+    EXPECT_EQ(logText(), "Unknown command \"" + word + "\"\nNo valid tokens in: " + scriptFileName() + "\n");
     std::string shown = statusText(false);
     EXPECT_LT(shown.size(), 20000u);
     EXPECT_NE(shown.find("more bytes of the log are not shown"), std::string::npos);
@@ -85,7 +86,7 @@ TEST_F(RobustnessTest, HugeWordsAndDeepNestingStayBounded) {
     glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &attributes);
     EXPECT_EQ(modelview, 1);
     EXPECT_EQ(attributes, 0);
-    EXPECT_EQ(braceDepth, 0);
+    EXPECT_EQ(braceDepth(), 0);
 }
 
 TEST_F(RobustnessTest, TheClockKeepsMovingAfterAWeek) {
@@ -103,7 +104,7 @@ TEST_F(RobustnessTest, TheClockKeepsMovingAfterAWeek) {
 // An editor saving while a frame reads a large script, part-way through a list and a group:
 // the frame ends cleanly with whatever it read, and the next modification time runs the new text.
 TEST_F(RobustnessTest, ScriptChangedInTheMiddleOfAFrame) {
-    setCommand("Edit", edit);
+    setTestCommand("Edit", edit);
     std::string filler;
     while (filler.size() < 300000) filler += "Translate 0 0 0\n";
     const std::string script = "Translate 0 0 -5\nBeginList A\n{\nEdit\n" + filler +
@@ -142,7 +143,7 @@ TEST_F(RobustnessTest, ScriptChangedInTheMiddleOfAFrame) {
         EXPECT_EQ(logOf(), c.log);
         EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), 1);
         EXPECT_EQ(integer(GL_ATTRIB_STACK_DEPTH), 0);
-        EXPECT_EQ(braceDepth, 0);
+        EXPECT_EQ(braceDepth(), 0);
         EXPECT_EQ(currentListName(), "");
 
         timespec times[2] = {{1700000000, ++nanoseconds}, {1700000000, nanoseconds}};
@@ -152,7 +153,7 @@ TEST_F(RobustnessTest, ScriptChangedInTheMiddleOfAFrame) {
         EXPECT_EQ(displayListTable().size(), c.lists);
         EXPECT_EQ(drawnAt(size / 2, size / 2), c.drawn);
     }
-    setCommand("Edit", nullptr);
+    setTestCommand("Edit", nullptr);
 }
 
 // Counts and indices at the ends of the int range read only the numbers the script holds: a
@@ -204,6 +205,6 @@ TEST_F(RobustnessTest, AMillionDisplayListsComeAndGo) {
     EXPECT_TRUE(frame());
     EXPECT_TRUE(displayListTable().empty());
     EXPECT_FALSE(glIsList(last));
-    EXPECT_EQ(strayDisplayLists(), 0);
+    EXPECT_EQ(listsOutsideTheTable(last), 0);
 }
 }  // namespace

@@ -9,7 +9,7 @@
 #include "interpreter/message_log.h"
 #include "interpreter/runner.h"
 #include "tests/gl_test.h"
-#include "viewer/file_selection.h"
+#include "scene/script_file.h"
 
 namespace {
 class RunnerTest : public GlTest {
@@ -77,7 +77,7 @@ TEST_F(RunnerTest, MessagesOfOneRun) {
         SCOPED_TRACE(std::string(c.script).substr(0, 60));
         resetRunner();
         EXPECT_EQ(run(c.script), c.result);
-        EXPECT_EQ(logOf(), expand(c.log, scriptFileName));
+        EXPECT_EQ(logOf(), expand(c.log, scriptFileName()));
     }
 }
 
@@ -111,7 +111,7 @@ TEST_F(RunnerTest, FailedVersionStaysLatchedUntilItChanges) {
     // Same version, new text: it runs and fails; choosing the same name again changes nothing.
     rewriteKeepingTime(path, "Foo\n");
     EXPECT_FALSE(frame());
-    scriptFileName = std::string(path);
+    chooseScriptFile(std::string(path));
     EXPECT_FALSE(frame());
     EXPECT_EQ(logOf(), "Unknown command \"Foo\"\nNo valid tokens in: " + path + "\n");
 }
@@ -130,7 +130,7 @@ TEST_F(RunnerTest, VanishedFileRunsAgainWhenItIsBack) {
 }
 
 TEST_F(RunnerTest, NoFileIsReportedOnce) {
-    scriptFileName.clear();
+    chooseScriptFile("");
     for (int i = 0; i < 5; ++i) EXPECT_TRUE(frame());
     EXPECT_EQ(logOf(), "No file\n");
     writeScript("Box\n");
@@ -139,11 +139,11 @@ TEST_F(RunnerTest, NoFileIsReportedOnce) {
 }
 
 TEST_F(RunnerTest, ScriptsThatAreNotRegularFilesCannotBeOpened) {
-    scriptFileName = directory;
+    chooseScriptFile(directory);
     EXPECT_FALSE(frame());
     EXPECT_EQ(logOf(), "Cannot open: " + directory + "\n");
     resetRunner();
-    scriptFileName = directory + "/missing.txt";
+    chooseScriptFile(directory + "/missing.txt");
     EXPECT_FALSE(frame());
     EXPECT_EQ(logOf(), "Cannot open: " + directory + "/missing.txt\n");
 }

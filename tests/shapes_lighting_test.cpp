@@ -4,8 +4,8 @@
 
 #include "interpreter/runner.h"
 #include "tests/gl_test.h"
-#include "viewer/trackball.h"
-#include "viewer/view_settings.h"
+#include "scene/trackball.h"
+#include "scene/view_settings.h"
 
 namespace {
 class ShapesTest : public GlTest {
@@ -46,7 +46,7 @@ TEST_F(ShapesTest, EveryShapeDrawsAtTheOrigin) {
 TEST_F(ShapesTest, TessellationSubdividesOnlyCurvedShapes) {
     int fineSphere = drawnPixelsOf("Translate 0 0 -4\nSphere\n");
     int fineBox = drawnPixelsOf("Translate 0 0 -4\nRotate 30 1 1 0\nBox\n");
-    viewSettings.tessellation = 4;
+    panelViewSettings().tessellation = 4;
     EXPECT_LT(drawnPixelsOf("Translate 0 0 -4\nSphere\n"), fineSphere * 9 / 10);
     EXPECT_EQ(drawnPixelsOf("Translate 0 0 -4\nRotate 30 1 1 0\nBox\n"), fineBox);
     // Scaled inside a group the cube has edge 2; after the group it has edge 1 again.
@@ -133,9 +133,9 @@ TEST_F(ShapesTest, ViewTransformPlacesTheOrbitCamera) {
     auto want = expected(30, 0, 0, 0, 0, 0);
     for (int i = 0; i < 16; ++i) EXPECT_NEAR(start[i], want[i], 1e-5);
 
-    trackball.distance = 10;
-    trackball.azimuth = 1.5707964f;
-    trackball.center = {1, 2, 3};
+    panelTrackball().distance = 10;
+    panelTrackball().azimuth = 1.5707964f;
+    panelTrackball().center = {1, 2, 3};
     auto moved = modelviewOf("ViewTransform\n");
     want = expected(0, 0, 10, 1, 2, 3);
     for (int i = 0; i < 16; ++i) EXPECT_NEAR(moved[i], want[i], 1e-4);

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "viewer/trackball.h"
-#include "viewer/view_settings.h"
+#include "scene/trackball.h"
+#include "scene/view_settings.h"
 
 // An -o name split around its frame-number field. A name without a field is all prefix.
 struct OutputName {

@@ -13,18 +13,19 @@
 #include <string>
 #include <vector>
 
+#include "frame/frame.h"
+#include "frame/offscreen.h"
+#include "frame/session.h"
 #include "interpreter/command_table.h"
 #include "interpreter/message_log.h"
 #include "interpreter/run_stats.h"
 #include "interpreter/script_location.h"
-#include "tools/offscreen.h"
+#include "scene/clock.h"
+#include "scene/script_file.h"
+#include "scene/trackball.h"
+#include "scene/view_settings.h"
 #include "tools/picture_compare.h"
 #include "tools/render_options.h"
-#include "tools/session.h"
-#include "viewer/file_selection.h"
-#include "viewer/frame.h"
-#include "viewer/trackball.h"
-#include "viewer/view_settings.h"
 
 namespace fs = std::filesystem;
 
@@ -88,11 +89,8 @@ std::string checkFiles(const RenderOptions& o, Picture& reference) {
 
 // The view the panel would show before the first frame; the drawing area's size stays.
 void applyViewOptions(const RenderOptions& o) {
-    ViewSettings view = o.view;
-    view.windowWidth = viewSettings.windowWidth;
-    view.windowHeight = viewSettings.windowHeight;
-    viewSettings = view;
-    trackball = o.camera;
+    setViewOptions(o.view);
+    setTrackball(o.camera);
 }
 
 // Probes the GL's limits with a tiny drawing area before asking for the real one.
@@ -103,7 +101,7 @@ int openDrawingArea(const RenderOptions& o) {
     if (o.width > largest || o.height > largest)
         return usageError("--size is larger than the GL's largest drawing area (" +
                           std::to_string(largest) + "x" + std::to_string(largest) + ")");
-    if (!openOffscreen(o.width, o.height, error)) return environmentError(error);
+    if (!startHeadless(o.width, o.height, error)) return environmentError(error);
     return 0;
 }
 
@@ -160,9 +158,8 @@ int renderMain(int argc, char** argv) {
 
     // The drawing area, the view and the script.
     if (int status = openDrawingArea(options)) return status;
-    startSession();
     applyViewOptions(options);
-    scriptFileName = options.script;
+    chooseScriptFile(options.script);
 
     // The frames, each sequence picture written as soon as its frame is drawn.
     bool ran = true;

@@ -7,10 +7,11 @@
 
 #include <cstdlib>
 
+#include "scene/trackball.h"
+#include "scene/view_settings.h"
 #include "viewer/panel.h"
 #include "viewer/panel_input.h"
 #include "viewer/trackball.h"
-#include "viewer/view_settings.h"
 #include "viewer/viewer.h"
 
 namespace {
@@ -18,34 +19,11 @@ namespace {
 unsigned heldButtons = 0;   // GLUT buttons now down, one bit each
 bool dragOnPanel = false;   // the buttons now held went down on a panel
 
-// Shortcut keys. The stored results are floats, as the fields are.
 void quit() { std::exit(0); }
-void moveCloser() { trackball.distance = float(trackball.distance / 1.25); }
-void moveAway() { trackball.distance = float(trackball.distance * 1.25); }
-
-void widenView() {
-    viewSettings.fieldOfView = viewSettings.fieldOfView + 1;
-    if (viewSettings.fieldOfView > 100) viewSettings.fieldOfView = 100;
-}
-
-// The lower limit applies to the result, so a narrower view set in the panel jumps up to 15.
-void narrowView() {
-    viewSettings.fieldOfView = viewSettings.fieldOfView - 1;
-    if (viewSettings.fieldOfView < 15) viewSettings.fieldOfView = 15;
-}
 
 void hideOrShowPanels() {
-    togglePanels();
+    togglePanelsHidden();
     reshape(0, 0);
-}
-
-void toggleSmoothShading() { viewSettings.smoothShading = viewSettings.smoothShading == 0 ? 1 : 0; }
-void toggleWireframe() { viewSettings.wireframe = viewSettings.wireframe == 0 ? 1 : 0; }
-
-// 32, 64, 128, 4, 8, ...: doubling past the top starts again at the bottom.
-void doubleTessellation() {
-    viewSettings.tessellation = 2 * viewSettings.tessellation;
-    if (viewSettings.tessellation > 128) viewSettings.tessellation = 4;
 }
 
 void trackHeldButtons(int button, int state) {
@@ -62,7 +40,7 @@ void mouseButton(int button, int state, int x, int y) {
     if (button != GLUT_RIGHT_BUTTON || state != GLUT_UP) return;
     double point[3];
     if (!pickCenter(x, y, point)) return;
-    trackball.center = {float(point[0]), float(point[1]), float(point[2])};
+    setOrbitCentre({float(point[0]), float(point[1]), float(point[2])});
 }
 
 void keyboardEvent(unsigned char key, int x, int y) {
@@ -109,14 +87,14 @@ struct KeyRow {
 
 const KeyRow keyRows[] = {
     {27, quit},
-    {'+', moveCloser},
-    {'-', moveAway},
-    {'Z', widenView},
+    {'+', moveNearer},
+    {'-', moveFarther},
+    {'Z', widenFieldOfView},
     {'h', hideOrShowPanels},
     {'s', toggleSmoothShading},
     {'t', doubleTessellation},
     {'w', toggleWireframe},
-    {'z', narrowView},
+    {'z', narrowFieldOfView},
 };
 }  // namespace
 

@@ -14,10 +14,10 @@
 #include <cfloat>
 
 #include "interpreter/gl_state.h"
+#include "scene/script_file.h"
+#include "scene/trackball.h"
+#include "scene/view_settings.h"
 #include "viewer/file_browser.h"
-#include "viewer/file_selection.h"
-#include "viewer/trackball.h"
-#include "viewer/view_settings.h"
 
 namespace {
 // Panel state: what the controls themselves hold besides the bound fields.
@@ -124,7 +124,7 @@ void stylePanels() {
 
 DrawingArea drawingArea(int windowWidth, int windowHeight) {
     int height = std::max(windowHeight, 0);
-    if (viewSettings.panelsHidden) return {0, 0, std::max(windowWidth, 0), height};
+    if (viewSettings().panelsHidden) return {0, 0, std::max(windowWidth, 0), height};
     int width = std::max(windowWidth - leftPanelWidth - rightPanelWidth, 0);
     return {leftPanelWidth, 0, width, height};
 }
@@ -149,7 +149,7 @@ void setPanelWindowSize(int width, int height) {
 void drawPanels() {
     ImGui_ImplOpenGL2_NewFrame();
     ImGui_ImplGLUT_NewFrame();   // starts the panel's frame as well
-    if (!viewSettings.panelsHidden) {
+    if (!viewSettings().panelsHidden) {
         leftPanel();
         rightPanel();
     }
@@ -167,12 +167,12 @@ const std::string& logBoxText() { return LogBox; }
 void ControlCallback(int id) {
     if (id == FILE_CHOSEN) {
         // The runner notices the new name on the next frame; nothing is opened here.
-        scriptFileName = chosenFile();
+        chooseScriptFile(chosenFile());
     } else if (id == PROJECTION_CHANGED) {
-        if (viewSettings.orthographic == 0) {
+        if (viewSettings().orthographic == 0) {
             PerspectivePanel.enabled = true;
             OrthographicPanel.enabled = false;
-        } else if (viewSettings.orthographic == 1) {
+        } else if (viewSettings().orthographic == 1) {
             PerspectivePanel.enabled = false;
             OrthographicPanel.enabled = true;
         }
@@ -182,12 +182,10 @@ void ControlCallback(int id) {
 bool perspectivePanelEnabled() { return PerspectivePanel.enabled; }
 bool orthographicPanelEnabled() { return OrthographicPanel.enabled; }
 
-void togglePanels() { viewSettings.panelsHidden = !viewSettings.panelsHidden; }
-
 bool panelWantsMouse(int x) {
     const ImGuiIO& io = ImGui::GetIO();
     if (io.WantCaptureMouse) return true;
-    if (viewSettings.panelsHidden) return false;
+    if (viewSettings().panelsHidden) return false;
     // The toolkit learns where the mouse is only at its next frame; the panels' places are
     // known now.
     return x < leftPanelWidth || x >= int(io.DisplaySize.x) - rightPanelWidth;
@@ -198,9 +196,9 @@ bool panelWantsKeyboard() { return ImGui::GetIO().WantCaptureKeyboard; }
 void windowDimensionsBox() {
     beginBox("Window dimensions");
     ImGui::BeginDisabled();   // they show the drawing area's size; the window sets it
-    intField("Width", &viewSettings.windowWidth, sizeFieldWidth);
+    intField("Width", &panelViewSettings().windowWidth, sizeFieldWidth);
     ImGui::SameLine();
-    intField("Height", &viewSettings.windowHeight, sizeFieldWidth);
+    intField("Height", &panelViewSettings().windowHeight, sizeFieldWidth);
     ImGui::EndDisabled();
     endBox();
 }
@@ -223,21 +221,21 @@ void logSection() {
 
 void trackballBox() {
     beginBox("Trackball");
-    floatField("Distance (+/-)", &trackball.distance);
-    floatSpinner("Azimuth", &trackball.azimuth, 0, 6.2831855f, angleStep);
-    floatSpinner("Zenith", &trackball.zenith, -3.1415927f, 3.1415927f, angleStep);
-    floatField("Center x", &trackball.center.x);
-    floatField("Center y", &trackball.center.y);
-    floatField("Center z", &trackball.center.z);
+    floatField("Distance (+/-)", &panelTrackball().distance);
+    floatSpinner("Azimuth", &panelTrackball().azimuth, 0, 6.2831855f, angleStep);
+    floatSpinner("Zenith", &panelTrackball().zenith, -3.1415927f, 3.1415927f, angleStep);
+    floatField("Center x", &panelTrackball().center.x);
+    floatField("Center y", &panelTrackball().center.y);
+    floatField("Center z", &panelTrackball().center.z);
     ImGui::TextUnformatted("Right click to set center");
     endBox();
 }
 
 void projectionBox() {
     beginBox("Projection");
-    if (ImGui::RadioButton("Perspective", &viewSettings.orthographic, 0))
+    if (ImGui::RadioButton("Perspective", &panelViewSettings().orthographic, 0))
         ControlCallback(PROJECTION_CHANGED);
-    if (ImGui::RadioButton("Orthographic", &viewSettings.orthographic, 1))
+    if (ImGui::RadioButton("Orthographic", &panelViewSettings().orthographic, 1))
         ControlCallback(PROJECTION_CHANGED);
     endBox();
 }
@@ -245,9 +243,9 @@ void projectionBox() {
 void perspectiveBox() {
     ImGui::BeginDisabled(!PerspectivePanel.enabled);
     beginBox("Perspective");
-    floatSpinner("Field of view (z/Z)", &viewSettings.fieldOfView, 0, 180, 1);
-    floatField("Near plane", &viewSettings.nearPlane);
-    floatField("Far plane", &viewSettings.farPlane);
+    floatSpinner("Field of view (z/Z)", &panelViewSettings().fieldOfView, 0, 180, 1);
+    floatField("Near plane", &panelViewSettings().nearPlane);
+    floatField("Far plane", &panelViewSettings().farPlane);
     endBox();
     ImGui::EndDisabled();
 }
@@ -256,15 +254,15 @@ void orthographicBox() {
     ImGui::BeginDisabled(!OrthographicPanel.enabled);
     beginBox("Orthographic");
     ImGui::BeginGroup();
-    floatField("X min", &viewSettings.orthoMin.x, narrowFieldWidth);
-    floatField("Y min", &viewSettings.orthoMin.y, narrowFieldWidth);
-    floatField("Z min", &viewSettings.orthoMin.z, narrowFieldWidth);
+    floatField("X min", &panelViewSettings().orthoMin.x, narrowFieldWidth);
+    floatField("Y min", &panelViewSettings().orthoMin.y, narrowFieldWidth);
+    floatField("Z min", &panelViewSettings().orthoMin.z, narrowFieldWidth);
     ImGui::EndGroup();
     ImGui::SameLine();
     ImGui::BeginGroup();
-    floatField("X max", &viewSettings.orthoMax.x, narrowFieldWidth);
-    floatField("Y max", &viewSettings.orthoMax.y, narrowFieldWidth);
-    floatField("Z max", &viewSettings.orthoMax.z, narrowFieldWidth);
+    floatField("X max", &panelViewSettings().orthoMax.x, narrowFieldWidth);
+    floatField("Y max", &panelViewSettings().orthoMax.y, narrowFieldWidth);
+    floatField("Z max", &panelViewSettings().orthoMax.z, narrowFieldWidth);
     ImGui::EndGroup();
     endBox();
     ImGui::EndDisabled();
@@ -272,9 +270,9 @@ void orthographicBox() {
 
 void visualizationBox() {
     beginBox("Visualization");
-    intSpinner("Tesselation (t)", &viewSettings.tessellation, 4, 128);
-    checkBox("Smooth shading (s)", &viewSettings.smoothShading);
-    checkBox("Wireframe (w)", &viewSettings.wireframe);
+    intSpinner("Tesselation (t)", &panelViewSettings().tessellation, 4, 128);
+    checkBox("Smooth shading (s)", &panelViewSettings().smoothShading);
+    checkBox("Wireframe (w)", &panelViewSettings().wireframe);
     endBox();
 }
 

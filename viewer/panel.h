@@ -41,8 +41,6 @@ void ControlCallback(int id);
 bool perspectivePanelEnabled();
 bool orthographicPanelEnabled();
 
-// Key h: hides both panels or shows them again (the caller then reshapes).
-void togglePanels();
 
 // Whether the panel takes a mouse press at window column x: it does on the panels, which run
 // the full height of the window, and whenever the panel's toolkit asks for the mouse.

@@ -13,39 +13,28 @@
 #include <iostream>
 #include <thread>
 
+#include "frame/frame.h"
+#include "frame/offscreen.h"
+#include "frame/session.h"
 #include "interpreter/command_table.h"
-#include "interpreter/display_lists.h"
 #include "interpreter/message_log.h"
-#include "tools/offscreen.h"
-#include "tools/session.h"
+#include "scene/clock.h"
+#include "scene/script_file.h"
+#include "scene/view_settings.h"
 #include "viewer/file_browser.h"
-#include "viewer/file_selection.h"
-#include "viewer/frame.h"
 #include "viewer/input.h"
 #include "viewer/panel.h"
 #include "viewer/panel_input.h"
-#include "viewer/view_settings.h"
 
 namespace {
 int MainWindow = 0;   // the GLUT window the scene and both panels are drawn in
-const char* listReport = nullptr;   // CORVANE_LIST_REPORT: where exit writes the list counts
 
 constexpr const char* help =
     "usage: corvane [SCRIPT]\n"
     "Shows the scene described by SCRIPT and draws it again whenever the file is saved.\n"
     "Mouse: drag to orbit a scene that uses ViewTransform; right click to orbit another point.\n"
     "Keys: + and - move nearer and farther, z and Z narrow and widen the view, t tessellation,\n"
-    "s smooth shading, w wireframe, h hides the panels, Escape quits.\n"
-    "With CORVANE_LIST_REPORT=FILE set, quitting writes to FILE how many display lists were\n"
-    "made and how many of them outlived their version of the script without being deleted.\n";
-
-// For leak checks of long runs: the GL context is still current when exit runs this.
-void writeListReport() {
-    if (FILE* out = std::fopen(listReport, "w")) {
-        std::fprintf(out, "generated %ld stray %d\n", generatedDisplayLists(), strayDisplayLists());
-        std::fclose(out);
-    }
-}
+    "s smooth shading, w wireframe, h hides the panels, Escape quits.\n";
 
 void display() {
     bool ran = drawFrame();
@@ -88,8 +77,7 @@ void reshape(int, int) {
     setPanelWindowSize(width, height);
     DrawingArea area = drawingArea(width, height);
     glViewport(area.x, area.y, area.width, area.height);
-    viewSettings.windowWidth = area.width;
-    viewSettings.windowHeight = area.height;
+    setDrawingArea(area.width, area.height);
     glutPostRedisplay();
 }
 
@@ -108,13 +96,13 @@ int runViewer(int argc, char** argv) {
 
     // The window, the start state every program shares, the log's first line and the callbacks.
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(viewSettings.windowWidth, viewSettings.windowHeight);
+    glutInitWindowSize(viewSettings().windowWidth, viewSettings().windowHeight);
     glutInit(&argc, argv);
     MainWindow = glutCreateWindow("Corvane");
     keepGlDriverLoaded();
     startSession();
     logLine("Log begins ...");
-    scriptFileName = script;
+    chooseScriptFile(script);
     installCallbacks();
 
     // The panels, which show the log from now on, the idle callback and the frame timer.
@@ -125,8 +113,6 @@ int runViewer(int argc, char** argv) {
     glutTimerFunc(20, timer, 0);
 
     glutSetWindow(MainWindow);
-    listReport = std::getenv("CORVANE_LIST_REPORT");
-    if (listReport) std::atexit(writeListReport);
     glutMainLoop();
     return 0;
 }

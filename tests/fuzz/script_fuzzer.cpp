@@ -14,11 +14,12 @@
 
 #include "commands/vertex_arrays.h"
 #include "interpreter/gl_state.h"
-#include "tools/offscreen.h"
-#include "tools/session.h"
-#include "viewer/file_selection.h"
-#include "viewer/frame.h"
-#include "viewer/view_settings.h"
+#include "frame/offscreen.h"
+#include "frame/session.h"
+#include "scene/script_file.h"
+#include "frame/frame.h"
+#include "scene/clock.h"
+#include "scene/view_settings.h"
 
 namespace {
 std::string scriptPath;   // the one scratch file every input is written to
@@ -44,18 +45,18 @@ void expect(bool holds, const char* what, int frame) {
 // projection, as a user might have set them before the script was opened.
 void applyPanel(std::uint8_t choice) {
     const int tessellations[] = {4, 8, 32, 128};
-    viewSettings.tessellation = tessellations[choice & 3];
-    viewSettings.smoothShading = (choice >> 2) & 1;
-    viewSettings.wireframe = (choice >> 3) & 1;
-    viewSettings.orthographic = (choice >> 4) & 1;
-    if (choice & 0x20) viewSettings.orthoMin = viewSettings.orthoMax = {0, 0, 0};
-    if (choice & 0x40) viewSettings.nearPlane = viewSettings.farPlane;
+    panelViewSettings().tessellation = tessellations[choice & 3];
+    panelViewSettings().smoothShading = (choice >> 2) & 1;
+    panelViewSettings().wireframe = (choice >> 3) & 1;
+    panelViewSettings().orthographic = (choice >> 4) & 1;
+    if (choice & 0x20) panelViewSettings().orthoMin = panelViewSettings().orthoMax = {0, 0, 0};
+    if (choice & 0x40) panelViewSettings().nearPlane = panelViewSettings().farPlane;
 }
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::string error;
-    if (!openOffscreen(64, 64, error)) {
+    if (!startHeadless(64, 64, error)) {
         std::fprintf(stderr, "script_fuzzer: %s\n", error.c_str());
         std::exit(2);
     }
@@ -73,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(file);
     startSession();
     applyPanel(data[0]);
-    scriptFileName = scriptPath;
+    chooseScriptFile(scriptPath);
     const Depths start = depths();
     for (int frame = 0; frame < 3; ++frame) {
         setSceneClock(0.02 * frame);

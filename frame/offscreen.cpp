@@ -1,6 +1,6 @@
 // Hidden GLUT window plus framebuffer object. GLUT can be initialised only once per process, so
 // the window and its context are made at the first call and kept; later calls only resize.
-#include "tools/offscreen.h"
+#include "frame/offscreen.h"
 
 #include <GL/freeglut.h>
 #include <GL/glext.h>
@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <string>
 
-#include "viewer/view_settings.h"
 
 namespace {
 bool contextMade = false;
@@ -87,8 +86,6 @@ bool openOffscreen(int w, int h, std::string& error) {
     }
     if (!makeFramebuffer(w, h, error)) return false;
     glViewport(0, 0, w, h);
-    viewSettings.windowWidth = w;
-    viewSettings.windowHeight = h;
     return true;
 }
 

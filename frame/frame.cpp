@@ -1,22 +1,22 @@
-// One frame of the scene, the scene clock and the start-up graphics defaults.
-#include "viewer/frame.h"
+// The frame: the one road along which the script runs, for the viewer and the tools alike. It
+// clears, loads the projection from ViewSettings, saves every attribute group, runs the script
+// and restores them, and then sets the start-up attribute state again (see applyStartState).
+#include "frame/frame.h"
 
 #include <GL/gl.h>
 
 #include <algorithm>
 
-#include "commands/projection.h"
+#include "commands/camera.h"
 #include "interpreter/gl_state.h"
 #include "interpreter/message_log.h"
 #include "interpreter/runner.h"
-#include "viewer/file_selection.h"
-#include "viewer/view_settings.h"
+#include "scene/script_file.h"
+#include "scene/view_settings.h"
 
 namespace {
-double sceneClockSeconds = 0;   // advanced only by the timer (and set by tools)
-
 void loadProjection() {
-    const ViewSettings& v = viewSettings;
+    const ViewSettings& v = viewSettings();
     if (v.orthographic == 0) {
         // A drawing area of height 0 would make the aspect infinite and the matrix NaN.
         double aspect = double(v.windowWidth) / double(std::max(v.windowHeight, 1));
@@ -61,10 +61,6 @@ void applyStartState() {
 }
 }  // namespace
 
-float sceneClock() { return float(sceneClockSeconds); }
-void advanceSceneClock() { sceneClockSeconds += 0.02; }
-void setSceneClock(double seconds) { sceneClockSeconds = seconds; }
-
 void applyGraphicsDefaults() {
     glLoadIdentity();
     glClearColor(0, 0, 0.2f, 0);
@@ -73,8 +69,8 @@ void applyGraphicsDefaults() {
 
 bool drawFrame() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glShadeModel(viewSettings.smoothShading ? GL_SMOOTH : GL_FLAT);
-    glPolygonMode(GL_FRONT_AND_BACK, viewSettings.wireframe ? GL_LINE : GL_FILL);
+    glShadeModel(viewSettings().smoothShading ? GL_SMOOTH : GL_FLAT);
+    glPolygonMode(GL_FRONT_AND_BACK, viewSettings().wireframe ? GL_LINE : GL_FILL);
     loadProjection();
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     bool ran = runScript();
@@ -89,7 +85,7 @@ bool drawFrame() {
 // A failed version's log is shown on every frame; a huge one (100,000 messages, or one quoting
 // a 100 MB word) is cut so that the frame keeps the timer's pace. The log itself keeps it all.
 std::string statusText(bool ran) {
-    if (ran) return "Drawing : " + scriptFileName;
+    if (ran) return "Drawing : " + scriptFileName();
     const std::string& log = logText();
     constexpr std::size_t shown = 16 * 1024;
     if (log.size() <= shown) return log;

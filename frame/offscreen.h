@@ -7,8 +7,8 @@
 
 // False when no X display can be opened (nothing else is tried then).
 bool displayAvailable();
-// Creates the context once per process and (re)sizes the framebuffer; the drawing area's size
-// goes into ViewSettings as the viewer's reshape would record it. False with a reason on failure.
+// Creates the context once per process and (re)sizes the framebuffer and the viewport to it.
+// False with a reason on failure.
 bool openOffscreen(int width, int height, std::string& error);
 // The GL driver is loaded with the first context and unloaded at exit; keeping it loaded lets
 // leak reports at exit name the driver's own allocations, so that they can be told from ours.

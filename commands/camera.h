@@ -1,5 +1,10 @@
-// The projection matrix, loaded the one way for the frame and for the script's own commands.
+// The camera: the trackball's view that ViewTransform applies, and the projection matrix, loaded
+// the one way for the frame and for the script's own commands.
 #pragma once
+
+// Multiplies the trackball camera onto the current matrix: the eye on a sphere of the
+// trackball's distance around its centre, looking at the centre.
+void applyView();
 
 // Each makes the projection matrix current, loads the identity, multiplies in the projection
 // and leaves the model-view matrix current. A projection that cannot be made (a box or a

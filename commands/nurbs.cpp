@@ -43,6 +43,21 @@ constexpr int largestOrder = 24;   // GLU draws nothing of a higher order
 constexpr int uStride = 16;   // floats from one u-row of the net to the next
 constexpr int pointSize = 4;  // floats per control point, and the v-stride
 
+// What a curve's End consumes, and a surface's End besides: the trim circle itself is kept
+// until the next Trim.
+void forgetCurveValues() {
+    uOrder = -1;
+    uKnots.clear();
+    controlPoints.clear();
+}
+
+void forgetSurfaceValues() {
+    forgetCurveValues();
+    vOrder = -1;
+    vKnots.clear();
+    trimRequested = false;
+}
+
 // Truncated toward zero; values beyond any order GLU takes only need to stay beyond it.
 int wholeOrder(float order) { return std::isnan(order) ? 0 : int(std::clamp(order, -1e9f, 1e9f)); }
 
@@ -168,11 +183,7 @@ bool finishSurface() {
     gluDeleteNurbsRenderer(surfaceRenderer);
     surfaceRenderer = nullptr;
     glDisable(GL_AUTO_NORMAL);
-    uOrder = vOrder = -1;
-    uKnots.clear();
-    vKnots.clear();
-    controlPoints.clear();
-    trimRequested = false;
+    forgetSurfaceValues();
     return drawable;
 }
 
@@ -193,9 +204,7 @@ bool finishCurve() {
     }
     gluDeleteNurbsRenderer(curveRenderer);
     curveRenderer = nullptr;
-    uOrder = -1;
-    uKnots.clear();
-    controlPoints.clear();
+    forgetCurveValues();
     const GLubyte* text = gluErrorString(glGetError());
     std::printf("%s\n", text ? reinterpret_cast<const char*>(text) : "");
     std::fflush(stdout);
@@ -256,11 +265,7 @@ void resetNurbs() {
     if (surfaceRenderer) gluDeleteNurbsRenderer(surfaceRenderer);
     if (curveRenderer) gluDeleteNurbsRenderer(curveRenderer);
     surfaceRenderer = curveRenderer = nullptr;
-    uOrder = vOrder = -1;
-    uKnots.clear();
-    vKnots.clear();
-    controlPoints.clear();
-    trimRequested = false;
+    forgetSurfaceValues();
     trimCenterU = trimCenterV = trimRadius = 0;
 }
 

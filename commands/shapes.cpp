@@ -30,10 +30,8 @@ const CommandRow rows[] = {
     {"Sphere", shape<sphere>},
     {"Cone", shape<cone>},
     {"Torus", shape<torus>},
-    {"Tetrahedron", shape<glutSolidTetrahedron>},
-    {"Dodecahedron", shape<glutSolidDodecahedron>},
-    {"Icosahedron", shape<glutSolidIcosahedron>},
-    {"Octahedron", shape<glutSolidOctahedron>},
+    {"Tetrahedron", shape<glutSolidTetrahedron>},   {"Dodecahedron", shape<glutSolidDodecahedron>},
+    {"Icosahedron", shape<glutSolidIcosahedron>},   {"Octahedron", shape<glutSolidOctahedron>},
     {"Teapot", shape<teapot>},
 };
 }

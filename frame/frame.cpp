@@ -1,3 +1,7 @@
+// frame/: the frame, the one start-up path (a window's or the offscreen one), the session reset
+// and the offscreen context. Everything that runs a script goes through here. It uses
+// commands/, interpreter/ and scene/.
+//
 // The frame: the one road along which the script runs, for the viewer and the tools alike. It
 // clears, loads the projection from ViewSettings, saves every attribute group, runs the script
 // and restores them, and then sets the start-up attribute state again (see applyStartState).

@@ -21,7 +21,6 @@ bool refuse(std::string_view line) {
 }
 
 void setMessageOffset(std::int64_t offset) { currentOffset = offset; }
-std::int64_t messageOffset() { return currentOffset; }
 const std::string& logText() { return text; }
 const std::vector<LogMessage>& logMessages() { return messages; }
 

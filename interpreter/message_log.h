@@ -22,7 +22,6 @@ void logLine(std::string_view text);
 bool refuse(std::string_view text);
 // The location that following messages refer to; the runner sets it before each command.
 void setMessageOffset(std::int64_t offset);
-std::int64_t messageOffset();
 
 // The whole text, every line ended by "\n".
 const std::string& logText();

@@ -1,3 +1,7 @@
+// interpreter/: the script reader, the runner, the command table, the message log, groups and
+// transforms, display lists, and the GL-state helpers every layer above shares (the open
+// primitive, stack room, attribute restore, the client-array guard). It uses scene/ only.
+//
 // runScript: notices a new file version, keeps the error latch, reads the script word by word,
 // hands each command word to its handler and checks the end of the script.
 // A version counts as new when the name or the modification time changes; the time is compared

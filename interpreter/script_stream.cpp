@@ -1,3 +1,8 @@
+// The script reader; see script_stream.h. It alone knows bytes, buffers and number syntax: the
+// runner sees words, the handlers their arguments. Numbers are scanned here and converted with
+// std::from_chars (or, for the short decimals scripts are mostly made of, one exact division),
+// and every edge of the standard extractors (overflow, a number cut by the end of the buffer or
+// of the file, what a failed read stores) is reproduced exactly.
 #include "interpreter/script_stream.h"
 
 #include <algorithm>
@@ -24,10 +29,10 @@ struct SpaceTable {
         for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) space[c] = true;
     }
 };
-constexpr SpaceTable kSpace;
+constexpr SpaceTable spaceTable;
 
-inline bool isSpace(char c) { return kSpace.space[static_cast<unsigned char>(c)]; }
-inline bool isDigit(int c) { return static_cast<unsigned>(c - '0') < 10; }
+inline bool isSpace(char c) { return spaceTable.space[std::uint8_t(c)]; }
+inline bool isDigit(int c) { return unsigned(c - '0') < 10; }
 
 // What a quick look at a number in the buffer found.
 struct NumberScan {
@@ -48,7 +53,7 @@ inline NumberScan scanNumber(const char* p, const char* end) {
     if (*p == '+' || *p == '-') ++p;
     bool point = false;
     for (; p != end; ++p) {
-        const auto digit = static_cast<unsigned>(*p - '0');
+        const auto digit = unsigned(*p - '0');
         if (digit < 10) {
             scan.mantissa = scan.mantissa * 10 + digit;
             ++scan.digits;
@@ -79,8 +84,8 @@ inline bool isShortDecimal(const NumberScan& scan) {
     return scan.digits > 0 && scan.digits <= 7 && !scan.exponent;
 }
 inline float shortDecimalValue(const NumberScan& scan) {
-    static constexpr float kPowers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f};
-    const float magnitude = static_cast<float>(scan.mantissa) / kPowers[scan.fractionDigits];
+    static constexpr float powersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f};
+    const float magnitude = float(scan.mantissa) / powersOfTen[scan.fractionDigits];
     return scan.negative ? -magnitude : magnitude;
 }
 
@@ -89,7 +94,7 @@ inline float shortDecimalValue(const NumberScan& scan) {
 struct LongScan {
     explicit LongScan(bool isNegative)
         : negative(isNegative),
-          max(isNegative ? static_cast<unsigned long>(LONG_MAX) + 1 : static_cast<unsigned long>(LONG_MAX)) {}
+          max(isNegative ? std::uint64_t(LONG_MAX) + 1 : std::uint64_t(LONG_MAX)) {}
 
     void digit(unsigned d) {
         any = true;
@@ -111,7 +116,7 @@ struct LongScan {
             value = negative ? LONG_MIN : LONG_MAX;
             return ScriptStream::failbit;
         }
-        value = static_cast<long>(negative ? 0 - result : result);
+        value = long(negative ? 0 - result : result);
         return ScriptStream::goodbit;
     }
 
@@ -130,105 +135,105 @@ locale_t cLocale() {
 }  // namespace
 
 ScriptStream::ScriptStream(std::size_t bufferSize)
-    : buffer_(new char[std::max<std::size_t>(bufferSize, 1)]),
-      capacity_(std::max<std::size_t>(bufferSize, 1)),
-      readSize_(std::min(firstReadSize, capacity_)),
-      cur_(buffer_.get()),
-      end_(buffer_.get()) {}
+    : storage(new char[std::max<std::size_t>(bufferSize, 1)]),
+      storageSize(std::max<std::size_t>(bufferSize, 1)),
+      nextReadSize(std::min(firstReadSize, storageSize)),
+      cursor(storage.get()),
+      fetchedEnd(storage.get()) {}
 
 ScriptStream::ScriptStream(const std::string& path, std::size_t bufferSize) : ScriptStream(bufferSize) {
     // O_NONBLOCK so that opening a FIFO returns at once instead of waiting for a writer; fstat
     // then refuses it along with directories and devices.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat info;
-    if (fd_ < 0 || ::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-        state_ = failbit;
+    if (descriptor < 0 || ::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (descriptor >= 0) ::close(descriptor);
+        descriptor = -1;
+        flags = failbit;
         return;
     }
     // A regular file never needs non-blocking reads; drop the flag so no file system can answer a
     // read with EAGAIN, which would end the script early.
-    const int flags = ::fcntl(fd_, F_GETFL);
-    if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
-    isOpen_ = true;
-    sizeAtOpen_ = info.st_size;
+    const int mode = ::fcntl(descriptor, F_GETFL);
+    if (mode >= 0) ::fcntl(descriptor, F_SETFL, mode & ~O_NONBLOCK);
+    opened = true;
+    sizeAtOpen = info.st_size;
 }
 
 ScriptStream ScriptStream::fromText(std::string text, std::size_t bufferSize) {
     ScriptStream stream(bufferSize);
-    stream.sizeAtOpen_ = static_cast<std::int64_t>(text.size());
-    stream.text_ = std::move(text);
-    stream.fromText_ = true;
-    stream.isOpen_ = true;
+    stream.sizeAtOpen = std::int64_t(text.size());
+    stream.source = std::move(text);
+    stream.readsText = true;
+    stream.opened = true;
     return stream;
 }
 
 ScriptStream::ScriptStream(ScriptStream&& other) noexcept
-    : buffer_(std::move(other.buffer_)),
-      capacity_(other.capacity_),
-      readSize_(other.readSize_),
-      cur_(other.cur_),
-      end_(other.end_),
-      bufferStart_(other.bufferStart_),
-      fd_(other.fd_),
-      isOpen_(other.isOpen_),
-      sizeAtOpen_(other.sizeAtOpen_),
-      text_(std::move(other.text_)),
-      fromText_(other.fromText_),
-      numberText_(std::move(other.numberText_)),
-      state_(other.state_),
-      bytesRead_(other.bytesRead_) {
-    other.fd_ = -1;
-    other.isOpen_ = false;
-    other.cur_ = other.end_ = nullptr;
-    other.capacity_ = 0;
-    other.state_ = badbit;
+    : storage(std::move(other.storage)),
+      storageSize(other.storageSize),
+      nextReadSize(other.nextReadSize),
+      cursor(other.cursor),
+      fetchedEnd(other.fetchedEnd),
+      bufferOffset(other.bufferOffset),
+      descriptor(other.descriptor),
+      opened(other.opened),
+      sizeAtOpen(other.sizeAtOpen),
+      source(std::move(other.source)),
+      readsText(other.readsText),
+      numberScratch(std::move(other.numberScratch)),
+      flags(other.flags),
+      fetchedBytes(other.fetchedBytes) {
+    other.descriptor = -1;
+    other.opened = false;
+    other.cursor = other.fetchedEnd = nullptr;
+    other.storageSize = 0;
+    other.flags = badbit;
 }
 
 ScriptStream::~ScriptStream() {
-    if (fd_ >= 0) ::close(fd_);
+    if (descriptor >= 0) ::close(descriptor);
 }
 
 bool ScriptStream::refill() {
-    bufferStart_ += end_ - buffer_.get();
-    cur_ = end_ = buffer_.get();
-    if (!isOpen_) return false;
-    const std::size_t wanted = readSize_;
-    readSize_ = std::min(readSize_ * 2, capacity_);
+    bufferOffset += fetchedEnd - storage.get();
+    cursor = fetchedEnd = storage.get();
+    if (!opened) return false;
+    const std::size_t wanted = nextReadSize;
+    nextReadSize = std::min(nextReadSize * 2, storageSize);
     std::size_t got = 0;
-    if (fromText_) {
-        const auto size = static_cast<std::int64_t>(text_.size());
-        if (bufferStart_ < size) {
-            got = std::min<std::size_t>(wanted, static_cast<std::size_t>(size - bufferStart_));
-            std::memcpy(buffer_.get(), text_.data() + bufferStart_, got);
+    if (readsText) {
+        const auto size = std::int64_t(source.size());
+        if (bufferOffset < size) {
+            got = std::min<std::size_t>(wanted, std::size_t(size - bufferOffset));
+            std::memcpy(storage.get(), source.data() + bufferOffset, got);
         }
     } else {
         // Read at the logical offset rather than the descriptor's, so a file that shrank or was
         // rewritten meanwhile just yields a short or empty read, which ends the script there.
         ssize_t n;
         do {
-            n = ::pread(fd_, buffer_.get(), wanted, static_cast<off_t>(bufferStart_));
+            n = ::pread(descriptor, storage.get(), wanted, off_t(bufferOffset));
         } while (n < 0 && errno == EINTR);
-        got = n > 0 ? static_cast<std::size_t>(n) : 0;
+        got = n > 0 ? std::size_t(n) : 0;
     }
-    end_ += got;
-    bytesRead_ += got;
+    fetchedEnd += got;
+    fetchedBytes += got;
     return got > 0;
 }
 
-int ScriptStream::peekSlow() { return refill() ? static_cast<unsigned char>(*cur_) : -1; }
+int ScriptStream::peekSlow() { return refill() ? std::uint8_t(*cursor) : -1; }
 
 bool ScriptStream::skipSpace() {
-    if (state_ != goodbit) {
-        state_ |= failbit;
+    if (flags != goodbit) {
+        flags |= failbit;
         return false;
     }
     for (;;) {
-        while (cur_ != end_ && isSpace(*cur_)) ++cur_;
-        if (cur_ != end_) return true;
+        while (cursor != fetchedEnd && isSpace(*cursor)) ++cursor;
+        if (cursor != fetchedEnd) return true;
         if (!refill()) {
-            state_ |= eofbit | failbit;
+            flags |= eofbit | failbit;
             return false;
         }
     }
@@ -238,31 +243,31 @@ ScriptStream& ScriptStream::operator>>(std::string& word) {
     if (!skipSpace()) return *this;
     word.clear();
     for (;;) {
-        const char* p = cur_;
-        while (p != end_ && !isSpace(*p)) ++p;
-        word.append(cur_, p);
-        cur_ = p;
-        if (p != end_) return *this;
+        const char* p = cursor;
+        while (p != fetchedEnd && !isSpace(*p)) ++p;
+        word.append(cursor, p);
+        cursor = p;
+        if (p != fetchedEnd) return *this;
         if (!refill()) {
-            state_ |= eofbit;
+            flags |= eofbit;
             return *this;
         }
     }
 }
 
 ScriptStream& ScriptStream::operator>>(char& value) {
-    if (skipSpace()) value = *cur_++;
+    if (skipSpace()) value = *cursor++;
     return *this;
 }
 
 ScriptStream& ScriptStream::operator>>(float& value) {
     if (!skipSpace()) return *this;
-    const NumberScan scan = scanNumber(cur_, end_);
+    const NumberScan scan = scanNumber(cursor, fetchedEnd);
     if (scan.stop) {
         // Common case: the number and the byte after it are in the buffer, so no copy is needed.
         if (isShortDecimal(scan)) value = shortDecimalValue(scan);
-        else state_ |= convertFloat(cur_, scan.stop, value);
-        cur_ = scan.stop;
+        else flags |= convertFloat(cursor, scan.stop, value);
+        cursor = scan.stop;
     } else {
         readFloatSlow(value);
     }
@@ -272,17 +277,17 @@ ScriptStream& ScriptStream::operator>>(float& value) {
 // The number reaches the end of the buffer: scan it byte by byte across refills, building the
 // same text the standard scanner builds (leading zeros collapsed, 'E' as 'e').
 void ScriptStream::readFloatSlow(float& value) {
-    std::string& text = numberText_;
+    std::string& text = numberScratch;
     text.clear();
     int c = peek();
     bool atEof = false;
     auto advance = [&] {
-        ++cur_;
+        ++cursor;
         c = peek();
         atEof = c < 0;
     };
     if (c == '+' || c == '-') {
-        text += static_cast<char>(c);
+        text += char(c);
         advance();
     }
     bool mantissa = false;
@@ -295,7 +300,7 @@ void ScriptStream::readFloatSlow(float& value) {
     bool exponent = false;
     while (!atEof) {
         if (isDigit(c)) {
-            text += static_cast<char>(c);
+            text += char(c);
             mantissa = true;
         } else if (c == '.' && !point && !exponent) {
             text += '.';
@@ -306,7 +311,7 @@ void ScriptStream::readFloatSlow(float& value) {
             advance();
             if (atEof) break;
             if (c != '+' && c != '-') continue;
-            text += static_cast<char>(c);
+            text += char(c);
         } else {
             break;
         }
@@ -314,7 +319,7 @@ void ScriptStream::readFloatSlow(float& value) {
     }
     State err = convertFloat(text.data(), text.data() + text.size(), value);
     if (atEof) err |= eofbit;
-    state_ |= err;
+    flags |= err;
     // Keep the scratch small once a freak number has gone by.
     if (text.capacity() > 4096) std::string().swap(text);
 }
@@ -359,13 +364,13 @@ ScriptStream& ScriptStream::operator>>(int& value) {
     // Read as a long first, then narrow, saturating, like operator>>(int&).
     long wide;
     State err;
-    const char* p = cur_;
+    const char* p = cursor;
     LongScan scan(*p == '-');
     if (*p == '-' || *p == '+') ++p;
-    while (p != end_ && isDigit(*p)) scan.digit(static_cast<unsigned>(*p++ - '0'));
-    if (p != end_) {
+    while (p != fetchedEnd && isDigit(*p)) scan.digit(unsigned(*p++ - '0'));
+    if (p != fetchedEnd) {
         err = scan.finish(wide);
-        cur_ = p;
+        cursor = p;
     } else {
         err = readLongSlow(wide);
     }
@@ -376,9 +381,9 @@ ScriptStream& ScriptStream::operator>>(int& value) {
         err |= failbit;
         value = INT_MAX;
     } else {
-        value = static_cast<int>(wide);
+        value = int(wide);
     }
-    state_ |= err;
+    flags |= err;
     return *this;
 }
 
@@ -386,12 +391,12 @@ ScriptStream::State ScriptStream::readLongSlow(long& value) {
     int c = peek();
     LongScan scan(c == '-');
     if (c == '-' || c == '+') {
-        ++cur_;
+        ++cursor;
         c = peek();
     }
     while (isDigit(c)) {
-        scan.digit(static_cast<unsigned>(c - '0'));
-        ++cur_;
+        scan.digit(unsigned(c - '0'));
+        ++cursor;
         c = peek();
     }
     State err = scan.finish(value);
@@ -403,75 +408,75 @@ ScriptStream& ScriptStream::getline(char* buffer, std::streamsize size) {
     State err = goodbit;
     std::streamsize count = 0;
     char* out = buffer;
-    if (state_ != goodbit) {
-        state_ |= failbit;
+    if (flags != goodbit) {
+        flags |= failbit;
     } else {
         for (;;) {
-            if (cur_ == end_ && !refill()) {
+            if (cursor == fetchedEnd && !refill()) {
                 err |= eofbit;
                 break;
             }
             if (count + 1 >= size) {
                 // Full: a newline right here is still consumed; anything else is a failure.
-                if (*cur_ == '\n') {
-                    ++cur_;
+                if (*cursor == '\n') {
+                    ++cursor;
                     ++count;
                 } else {
                     err |= failbit;
                 }
                 break;
             }
-            const auto room = static_cast<std::size_t>(size - 1 - count);
-            const std::size_t n = std::min(room, static_cast<std::size_t>(end_ - cur_));
-            if (const auto* newline = static_cast<const char*>(std::memchr(cur_, '\n', n))) {
-                const auto length = static_cast<std::size_t>(newline - cur_);
-                std::memcpy(out, cur_, length);
+            const auto room = std::size_t(size - 1 - count);
+            const std::size_t n = std::min(room, std::size_t(fetchedEnd - cursor));
+            if (const auto* newline = static_cast<const char*>(std::memchr(cursor, '\n', n))) {
+                const auto length = std::size_t(newline - cursor);
+                std::memcpy(out, cursor, length);
                 out += length;
-                count += static_cast<std::streamsize>(length) + 1;
-                cur_ = newline + 1;
+                count += std::streamsize(length) + 1;
+                cursor = newline + 1;
                 break;
             }
-            std::memcpy(out, cur_, n);
+            std::memcpy(out, cursor, n);
             out += n;
-            count += static_cast<std::streamsize>(n);
-            cur_ += n;
+            count += std::streamsize(n);
+            cursor += n;
         }
     }
     if (size > 0) *out = '\0';
     if (count == 0) err |= failbit;
-    state_ |= err;
+    flags |= err;
     return *this;
 }
 
 std::int64_t ScriptStream::tellg() {
-    if (state_ != goodbit) {
-        state_ |= failbit;
+    if (flags != goodbit) {
+        flags |= failbit;
         return -1;
     }
-    return isOpen_ ? position() : -1;
+    return opened ? position() : -1;
 }
 
 ScriptStream& ScriptStream::seekg(std::int64_t target) {
-    state_ &= ~eofbit;
-    if (state_ != goodbit) {
-        state_ |= failbit;
+    flags &= ~eofbit;
+    if (flags != goodbit) {
+        flags |= failbit;
         return *this;
     }
     // Past the end is fine, as with a file, up to what the file system allows; only there is the
     // descriptor asked (its own offset is never used for reading).
-    if (!isOpen_ || target < 0 ||
-        (!fromText_ && target > sizeAtOpen_ && ::lseek(fd_, static_cast<off_t>(target), SEEK_SET) < 0)) {
-        state_ |= failbit;
+    if (!opened || target < 0 ||
+        (!readsText && target > sizeAtOpen && ::lseek(descriptor, off_t(target), SEEK_SET) < 0)) {
+        flags |= failbit;
         return *this;
     }
-    const std::int64_t offset = target - bufferStart_;
-    if (offset >= 0 && offset <= end_ - buffer_.get()) {
-        cur_ = buffer_.get() + offset;
+    const std::int64_t offset = target - bufferOffset;
+    if (offset >= 0 && offset <= fetchedEnd - storage.get()) {
+        cursor = storage.get() + offset;
     } else {
         // Elsewhere: forget the buffer without reading, so skipping a long stretch costs nothing.
-        bufferStart_ = target;
-        cur_ = end_ = buffer_.get();
-        readSize_ = std::min(firstReadSize, capacity_);
+        bufferOffset = target;
+        cursor = fetchedEnd = storage.get();
+        nextReadSize = std::min(firstReadSize, storageSize);
     }
     return *this;
 }

@@ -53,25 +53,25 @@ public:
     ScriptStream& seekg(std::int64_t position);
 
     // The logical read position, without tellg's side effects (for message locations).
-    std::int64_t position() const { return bufferStart_ + (cur_ - buffer_.get()); }
+    std::int64_t position() const { return bufferOffset + (cursor - storage.get()); }
 
-    State rdstate() const { return state_; }
-    void clear(State state = goodbit) { state_ = state; }
-    void setstate(State state) { state_ |= state; }
-    bool good() const { return state_ == goodbit; }
-    bool eof() const { return (state_ & eofbit) != 0; }
-    bool fail() const { return (state_ & (failbit | badbit)) != 0; }
-    bool bad() const { return (state_ & badbit) != 0; }
+    State rdstate() const { return flags; }
+    void clear(State state = goodbit) { flags = state; }
+    void setstate(State state) { flags |= state; }
+    bool good() const { return flags == goodbit; }
+    bool eof() const { return (flags & eofbit) != 0; }
+    bool fail() const { return (flags & (failbit | badbit)) != 0; }
+    bool bad() const { return (flags & badbit) != 0; }
     explicit operator bool() const { return !fail(); }
 
     // Bytes read from the source so far (for tests and benchmarks of the seek past list bodies).
-    std::uint64_t bytesRead() const { return bytesRead_; }
+    std::uint64_t bytesRead() const { return fetchedBytes; }
 
 private:
     ScriptStream(std::size_t bufferSize);
 
     // Next byte without consuming it, or -1 at end of file; refills when the buffer is used up.
-    int peek() { return cur_ != end_ ? static_cast<unsigned char>(*cur_) : peekSlow(); }
+    int peek() { return cursor != fetchedEnd ? std::uint8_t(*cursor) : peekSlow(); }
     int peekSlow();
     bool refill();
     // The sentry of a formatted extraction: true when a token may follow.
@@ -80,21 +80,21 @@ private:
     State readLongSlow(long& value);
     static State convertFloat(const char* first, const char* last, float& value);
 
-    std::unique_ptr<char[]> buffer_;
-    std::size_t capacity_ = 0;
-    std::size_t readSize_ = 0;  // the size of the next read: doubles up to capacity_
-    const char* cur_ = nullptr;  // next unread byte
-    const char* end_ = nullptr;  // end of the bytes fetched into buffer_
-    std::int64_t bufferStart_ = 0;  // source offset of buffer_[0]
+    std::unique_ptr<char[]> storage;
+    std::size_t storageSize = 0;
+    std::size_t nextReadSize = 0;  // the size of the next read: doubles up to storageSize
+    const char* cursor = nullptr;  // next unread byte
+    const char* fetchedEnd = nullptr;  // end of the bytes fetched into storage
+    std::int64_t bufferOffset = 0;  // source offset of storage[0]
 
-    int fd_ = -1;
-    bool isOpen_ = false;
-    std::int64_t sizeAtOpen_ = 0;  // seeks beyond it ask the file system whether they are possible
-    std::string text_;  // the source of a stream made by fromText
-    bool fromText_ = false;
+    int descriptor = -1;
+    bool opened = false;
+    std::int64_t sizeAtOpen = 0;  // seeks beyond it ask the file system whether they are possible
+    std::string source;  // the source of a stream made by fromText
+    bool readsText = false;
 
-    std::string numberText_;  // reused scratch for numbers that straddle a refill
+    std::string numberScratch;  // reused scratch for numbers that straddle a refill
 
-    State state_ = goodbit;
-    std::uint64_t bytesRead_ = 0;
+    State flags = goodbit;
+    std::uint64_t fetchedBytes = 0;
 };

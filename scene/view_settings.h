@@ -1,3 +1,7 @@
+// scene/: the state every layer reads and only its owner writes: the view settings (here), the
+// scene clock, the script's name and the trackball. Each header names who may write what, and
+// everyone else writes through a named function of the owner. It uses nothing of ours.
+//
 // ViewSettings: the values the control panel edits and every frame reads.
 // Owned by the control panel, whose controls are bound to the fields and write them directly
 // (panelViewSettings). Everyone else reads viewSettings() and writes through a function below,

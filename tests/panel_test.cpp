@@ -26,6 +26,17 @@
 #include "viewer/trackball.h"
 #include "scene/view_settings.h"
 
+// The panel's boxes in layout order, each drawn where the current panel window's cursor is.
+// The program draws them only as whole panels; these tests drive one box at a time.
+void windowDimensionsBox();
+void fileSelection();
+void logSection();
+void trackballBox();
+void projectionBox();
+void perspectiveBox();
+void orthographicBox();
+void visualizationBox();
+
 namespace {
 class PanelTest : public GlTest {
 protected:

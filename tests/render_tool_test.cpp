@@ -410,3 +410,19 @@ TEST_F(RenderToolTest, BadValuesAreRefusedBeforeAnyFrame) {
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 }  // namespace
+
+namespace {
+// SOIL hands every picture to the stb_image decoder, and its calls bind to the first library that
+// exports one: the build puts the system's libstb, whose header reader guards the loads, before
+// SOIL's own 2007 copy. Asked of corvane-render itself as it loads a picture.
+TEST_F(RenderToolTest, PicturesAreDecodedByTheSystemStbImage) {
+    std::string script = write("picture.txt", "TextureImage " CORVANE_SOURCE_DIR "/examples/checker.png\n");
+    Result r = render(script + " --size 8x8", "LD_DEBUG=bindings LD_DEBUG_OUTPUT=" + directory + "/bindings");
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string bindings;
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        if (entry.path().filename().string().rfind("bindings", 0) == 0) bindings += slurp(entry.path());
+    std::regex soilToStb("binding file [^\n]*libSOIL[^\n]* to [^\n]*/libstb\\.so[^\n]*`stbi_load_from_memory'");
+    EXPECT_TRUE(std::regex_search(bindings, soilToStb));
+}
+}  // namespace

@@ -1,3 +1,6 @@
+// tools/: corvane-render: its options, its run and its picture checks. It uses frame/ and what
+// lies below, never viewer/.
+//
 // corvane-render's run: files checked before any frame, the frames, the pictures and the
 // reports. Exit statuses: 0 the last frame ran cleanly (and matched the reference), 1 it
 // reported errors, 2 usage or environment trouble, 3 it ran cleanly but differs from the

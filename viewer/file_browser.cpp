@@ -49,8 +49,7 @@ void activateEntry(const BrowserEntry& entry, int id, void (*callback)(int)) {
     if (entry.isDirectory) {
         // When the directory cannot be entered the old one stays; listing it again shows
         // whatever changed in the meantime.
-        if (::chdir(entry.name.c_str()) != 0) {
-        }
+        [[maybe_unused]] bool entered = ::chdir(entry.name.c_str()) == 0;
         listDirectory();
         return;
     }

@@ -84,6 +84,94 @@ void checkBox(const char* label, int* value) {
     if (ImGui::Checkbox(label, &checked)) *value = checked ? 1 : 0;
 }
 
+}  // namespace
+
+// The boxes, one function each, in layout order; the panel tests reach them by name to drive one
+// box at a time.
+void windowDimensionsBox() {
+    beginBox("Window dimensions");
+    ImGui::BeginDisabled();   // they show the drawing area's size; the window sets it
+    intField("Width", &panelViewSettings().windowWidth, sizeFieldWidth);
+    ImGui::SameLine();
+    intField("Height", &panelViewSettings().windowHeight, sizeFieldWidth);
+    ImGui::EndDisabled();
+    endBox();
+}
+
+void fileSelection() {
+    ImGui::AlignTextToFramePadding();
+    ImGui::TextUnformatted("Select file");
+    ImGui::SameLine(ImGui::GetWindowContentRegionMax().x - ImGui::CalcTextSize("Refresh").x -
+                    2 * ImGui::GetStyle().FramePadding.x);
+    if (ImGui::Button("Refresh")) listDirectory();
+    drawFileBrowser(-FLT_MIN, 180, FILE_CHOSEN, ControlCallback);
+}
+
+void logSection() {
+    ImGui::TextUnformatted("Log");
+    // Read-only: the text can be selected and copied but never changed.
+    ImGui::InputTextMultiline("##log", LogBox.data(), LogBox.size() + 1, ImVec2(-FLT_MIN, 150),
+                              ImGuiInputTextFlags_ReadOnly);
+}
+
+void trackballBox() {
+    beginBox("Trackball");
+    floatField("Distance (+/-)", &panelTrackball().distance);
+    floatSpinner("Azimuth", &panelTrackball().azimuth, 0, 6.2831855f, angleStep);
+    floatSpinner("Zenith", &panelTrackball().zenith, -3.1415927f, 3.1415927f, angleStep);
+    floatField("Center x", &panelTrackball().center.x);
+    floatField("Center y", &panelTrackball().center.y);
+    floatField("Center z", &panelTrackball().center.z);
+    ImGui::TextUnformatted("Right click to set center");
+    endBox();
+}
+
+void projectionBox() {
+    beginBox("Projection");
+    if (ImGui::RadioButton("Perspective", &panelViewSettings().orthographic, 0))
+        ControlCallback(PROJECTION_CHANGED);
+    if (ImGui::RadioButton("Orthographic", &panelViewSettings().orthographic, 1))
+        ControlCallback(PROJECTION_CHANGED);
+    endBox();
+}
+
+void perspectiveBox() {
+    ImGui::BeginDisabled(!PerspectivePanel.enabled);
+    beginBox("Perspective");
+    floatSpinner("Field of view (z/Z)", &panelViewSettings().fieldOfView, 0, 180, 1);
+    floatField("Near plane", &panelViewSettings().nearPlane);
+    floatField("Far plane", &panelViewSettings().farPlane);
+    endBox();
+    ImGui::EndDisabled();
+}
+
+void orthographicBox() {
+    ImGui::BeginDisabled(!OrthographicPanel.enabled);
+    beginBox("Orthographic");
+    ImGui::BeginGroup();
+    floatField("X min", &panelViewSettings().orthoMin.x, narrowFieldWidth);
+    floatField("Y min", &panelViewSettings().orthoMin.y, narrowFieldWidth);
+    floatField("Z min", &panelViewSettings().orthoMin.z, narrowFieldWidth);
+    ImGui::EndGroup();
+    ImGui::SameLine();
+    ImGui::BeginGroup();
+    floatField("X max", &panelViewSettings().orthoMax.x, narrowFieldWidth);
+    floatField("Y max", &panelViewSettings().orthoMax.y, narrowFieldWidth);
+    floatField("Z max", &panelViewSettings().orthoMax.z, narrowFieldWidth);
+    ImGui::EndGroup();
+    endBox();
+    ImGui::EndDisabled();
+}
+
+void visualizationBox() {
+    beginBox("Visualization");
+    intSpinner("Tesselation (t)", &panelViewSettings().tessellation, 4, 128);
+    checkBox("Smooth shading (s)", &panelViewSettings().smoothShading);
+    checkBox("Wireframe (w)", &panelViewSettings().wireframe);
+    endBox();
+}
+
+namespace {
 void beginPanel(const char* name, float x, float width) {
     ImGui::SetNextWindowPos(ImVec2(x, 0));
     ImGui::SetNextWindowSize(ImVec2(width, ImGui::GetIO().DisplaySize.y));
@@ -192,89 +280,6 @@ bool panelWantsMouse(int x) {
 }
 
 bool panelWantsKeyboard() { return ImGui::GetIO().WantCaptureKeyboard; }
-
-void windowDimensionsBox() {
-    beginBox("Window dimensions");
-    ImGui::BeginDisabled();   // they show the drawing area's size; the window sets it
-    intField("Width", &panelViewSettings().windowWidth, sizeFieldWidth);
-    ImGui::SameLine();
-    intField("Height", &panelViewSettings().windowHeight, sizeFieldWidth);
-    ImGui::EndDisabled();
-    endBox();
-}
-
-void fileSelection() {
-    ImGui::AlignTextToFramePadding();
-    ImGui::TextUnformatted("Select file");
-    ImGui::SameLine(ImGui::GetWindowContentRegionMax().x - ImGui::CalcTextSize("Refresh").x -
-                    2 * ImGui::GetStyle().FramePadding.x);
-    if (ImGui::Button("Refresh")) listDirectory();
-    drawFileBrowser(-FLT_MIN, 180, FILE_CHOSEN, ControlCallback);
-}
-
-void logSection() {
-    ImGui::TextUnformatted("Log");
-    // Read-only: the text can be selected and copied but never changed.
-    ImGui::InputTextMultiline("##log", LogBox.data(), LogBox.size() + 1, ImVec2(-FLT_MIN, 150),
-                              ImGuiInputTextFlags_ReadOnly);
-}
-
-void trackballBox() {
-    beginBox("Trackball");
-    floatField("Distance (+/-)", &panelTrackball().distance);
-    floatSpinner("Azimuth", &panelTrackball().azimuth, 0, 6.2831855f, angleStep);
-    floatSpinner("Zenith", &panelTrackball().zenith, -3.1415927f, 3.1415927f, angleStep);
-    floatField("Center x", &panelTrackball().center.x);
-    floatField("Center y", &panelTrackball().center.y);
-    floatField("Center z", &panelTrackball().center.z);
-    ImGui::TextUnformatted("Right click to set center");
-    endBox();
-}
-
-void projectionBox() {
-    beginBox("Projection");
-    if (ImGui::RadioButton("Perspective", &panelViewSettings().orthographic, 0))
-        ControlCallback(PROJECTION_CHANGED);
-    if (ImGui::RadioButton("Orthographic", &panelViewSettings().orthographic, 1))
-        ControlCallback(PROJECTION_CHANGED);
-    endBox();
-}
-
-void perspectiveBox() {
-    ImGui::BeginDisabled(!PerspectivePanel.enabled);
-    beginBox("Perspective");
-    floatSpinner("Field of view (z/Z)", &panelViewSettings().fieldOfView, 0, 180, 1);
-    floatField("Near plane", &panelViewSettings().nearPlane);
-    floatField("Far plane", &panelViewSettings().farPlane);
-    endBox();
-    ImGui::EndDisabled();
-}
-
-void orthographicBox() {
-    ImGui::BeginDisabled(!OrthographicPanel.enabled);
-    beginBox("Orthographic");
-    ImGui::BeginGroup();
-    floatField("X min", &panelViewSettings().orthoMin.x, narrowFieldWidth);
-    floatField("Y min", &panelViewSettings().orthoMin.y, narrowFieldWidth);
-    floatField("Z min", &panelViewSettings().orthoMin.z, narrowFieldWidth);
-    ImGui::EndGroup();
-    ImGui::SameLine();
-    ImGui::BeginGroup();
-    floatField("X max", &panelViewSettings().orthoMax.x, narrowFieldWidth);
-    floatField("Y max", &panelViewSettings().orthoMax.y, narrowFieldWidth);
-    floatField("Z max", &panelViewSettings().orthoMax.z, narrowFieldWidth);
-    ImGui::EndGroup();
-    endBox();
-    ImGui::EndDisabled();
-}
-
-void visualizationBox() {
-    beginBox("Visualization");
-    intSpinner("Tesselation (t)", &panelViewSettings().tessellation, 4, 128);
-    checkBox("Smooth shading (s)", &panelViewSettings().smoothShading);
-    checkBox("Wireframe (w)", &panelViewSettings().wireframe);
-    endBox();
-}
 
 void resetPanels() {
     LogBox.clear();

@@ -48,15 +48,5 @@ bool panelWantsMouse(int x);
 // Whether the panel takes the keyboard (a text field is being edited).
 bool panelWantsKeyboard();
 
-// The panel boxes in layout order, each drawn where the current panel window's cursor is.
-void windowDimensionsBox();
-void fileSelection();
-void logSection();
-void trackballBox();
-void projectionBox();
-void perspectiveBox();
-void orthographicBox();
-void visualizationBox();
-
 // Starting panel state: log box text, which projection box is enabled, shown panels.
 void resetPanels();

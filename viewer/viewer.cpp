@@ -1,3 +1,6 @@
+// viewer/: the corvane program: its GLUT window and callbacks, the Dear ImGui panels, keyboard
+// and mouse, the trackball's pick and the file browser. It uses frame/ and what lies below.
+//
 // The viewer: start-up in its fixed order, then GLUT callbacks on one thread. The timer ticks
 // the scene clock every 20 ms and asks for a frame; each frame runs the whole script again and
 // then draws the panels over the picture.

@@ -89,6 +89,7 @@ TEST(RenderOptions, EveryOptionSetsItsValue) {
          "s.txt reference=r.png tolerance=255 threshold=1", ""},
         {"--check --stats s.txt", "s.txt check=1 stats=1", ""},
         {"s.txt --fov 30 --fov 40", "s.txt fov=40", ""},   // the last one counts
+        {"s.txt --size=64x48 --fov=20 --center=1,2,3", "s.txt size=64x48 fov=20 center=1,2,3", ""},
         // Beyond the panel's ranges: clamped like the panel's spinners, with a note.
         {"s.txt --fov 200", "s.txt fov=180",
          "--fov 200 is beyond the panel's range 0..180; using 180\n"},
@@ -127,6 +128,8 @@ TEST(RenderOptions, EveryBadValueIsRefused) {
         {"", "no script given"},
         {"a.txt b.txt", "only one script can be given"},
         {"s.txt --bogus", "unknown option --bogus"},
+        {"s.txt --bogus=3", "unknown option --bogus=3"},
+        {"s.txt --size=", "--size needs WxH"},
         {"s.txt -o", "-o needs a file name"},
         {"s.txt -o ''", "-o needs a file name"},   // stands for itself: see below
         {"s.txt --size 0x10", "--size needs WxH, both above 0"},
@@ -141,7 +144,8 @@ TEST(RenderOptions, EveryBadValueIsRefused) {
         {"s.txt --frames 99999999999999999999", "--frames needs a count of at least 1"},
         {"s.txt -o f%d.png --every 0", "--every needs a count of at least 1, not \"0\""},
         {"s.txt -o f.png --every 2",
-         "--every needs an -o name with a frame-number field, such as frames/f%04d.png"},
+         "--every needs an -o name with a frame-number field, such as frames/f%04d.png, or a "
+         "video"},
         {"s.txt --clock -1", "--clock needs a number of seconds, 0 or more, not \"-1\""},
         {"s.txt --clock nan", "--clock needs a number of seconds, 0 or more, not \"nan\""},
         {"s.txt --fov abc", "--fov needs a number of degrees, not \"abc\""},

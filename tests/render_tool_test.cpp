@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -424,5 +426,68 @@ TEST_F(RenderToolTest, PicturesAreDecodedByTheSystemStbImage) {
         if (entry.path().filename().string().rfind("bindings", 0) == 0) bindings += slurp(entry.path());
     std::regex soilToStb("binding file [^\n]*libSOIL[^\n]* to [^\n]*/libstb\\.so[^\n]*`stbi_load_from_memory'");
     EXPECT_TRUE(std::regex_search(bindings, soilToStb));
+}
+}  // namespace
+
+namespace {
+// Videos go through the ffmpeg program: the frames come back out of the file, a GIF holds one
+// image a frame, and a missing or failing ffmpeg leaves no file under the name, not even a
+// partial one beside it.
+TEST_F(RenderToolTest, VideosThroughFfmpeg) {
+    const std::string orrery = CORVANE_SOURCE_DIR "/examples/orrery.txt";
+    auto framesOf = [&](const std::string& video) {
+        std::string out = directory + "/probe";
+        std::string command = "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                              "stream=nb_read_frames,width,height -of csv=p=0 " + video + " >" + out;
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        return slurp(out);
+    };
+    Result r = render(orrery + " --frames 10 --size 320x200 -o " + directory + "/orrery.mp4");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(framesOf(directory + "/orrery.mp4"), "320,200,10\n");
+    r = render(orrery + " --frames 9 --every 2 --fps=10 --size 64x48 -o " + directory + "/o.gif");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(framesOf(directory + "/o.gif"), "64,48,5\n");
+
+    auto leftovers = [&](const std::string& name) {
+        int found = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(directory))
+            found += entry.path().filename().string().find(name) != std::string::npos;
+        return found;
+    };
+    r = render(orrery + " --frames 3 -o " + directory + "/none.mp4", "PATH=/nonexistent");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "corvane-render: cannot write " + directory +
+                         "/none.mp4: videos are made by the ffmpeg program, which is not on PATH\n");
+    EXPECT_EQ(leftovers("none.mp4"), 0);
+    write("ffmpeg", "#!/bin/sh\necho 'encoder exploded' >&2\nexit 1\n");
+    ASSERT_EQ(chmod((directory + "/ffmpeg").c_str(), 0755), 0);
+    r = render(orrery + " --frames 3 -o " + directory + "/broken.webm", "PATH=" + directory + ":$PATH");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("ffmpeg could not write " + directory + "/broken.webm:\n  encoder exploded\n"),
+              std::string::npos) << r.err;
+    EXPECT_EQ(leftovers("broken.webm"), 0);
+
+    struct Refused {
+        const char* line;
+        const char* error;
+    };
+    const Refused refusals[] = {
+        {"--fps 0 -o a.mp4", "--fps needs a number of frames a second, above 0 and at most 1000, not \"0\""},
+        {"--fps -3 -o a.mp4", "--fps needs a number of frames a second, above 0 and at most 1000, not \"-3\""},
+        {"--fps 1e6 -o a.mp4", "--fps needs a number of frames a second, above 0 and at most 1000, not \"1e6\""},
+        {"--fps 25 -o a.png", "--fps needs an -o name that ends in .mp4, .webm or .gif"},
+        {"-o clip.avi", "-o \"clip.avi\" ends in an extension corvane-render does not write: use .png "
+                        "for pictures, or .mp4, .webm or .gif for a video"},
+        {"-o f%03d.gif", "-o \"f%03d.gif\": a video holds every frame, so its name takes no "
+                         "frame-number field"},
+        {"-o /nonexistent/a.mp4", "cannot write /nonexistent/a.mp4: there is no directory /nonexistent"},
+    };
+    for (const Refused& c : refusals) {
+        SCOPED_TRACE(c.line);
+        r = render(orrery + " " + c.line);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), std::string("corvane-render: ") + c.error);
+    }
 }
 }  // namespace

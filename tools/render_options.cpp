@@ -1,4 +1,5 @@
-// corvane-render's options: one small reader per option, the option rows at the bottom.
+// corvane-render's options: one small reader per option, the option rows, and CLI11 reading the
+// command line with them.
 // Values the viewer's panel limits (field of view, tessellation, azimuth, zenith) are clamped
 // to the panel's ranges as the panel does, with a note; every other bad value is refused.
 // An -o name holding "%" is a frame-number pattern, checked here so that no user text ever
@@ -10,13 +11,17 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <sstream>
 
+#include <CLI/CLI.hpp>
+
 const char* const renderUsage =
-    "usage: corvane-render SCRIPT [-o OUT.png] [--size WxH] [--frames N] [--raw-log]\n"
-    "       [view options] [--clock S] [--every K] [--reference REF.png [--tolerance T]\n"
-    "       [--threshold F] [--diff OUT.png]] [--check] [--stats]   (--help for details)\n";
+    "usage: corvane-render SCRIPT [-o OUT.png|OUT.mp4|OUT.webm|OUT.gif] [--size WxH]\n"
+    "       [--frames N] [--fps F] [--raw-log] [view options] [--clock S] [--every K]\n"
+    "       [--reference REF.png [--tolerance T] [--threshold F] [--diff OUT.png]] [--check]\n"
+    "       [--stats]   (--help for details)\n";
 
 const char* const renderHelp =
     "Runs a scene script without a visible window, as the viewer's drawing area would show it.\n"
@@ -26,8 +31,13 @@ const char* const renderHelp =
     "                    field (frames/f%04d.png: one %d, %i or %u with optional flags, width\n"
     "                    and precision; %% for a percent sign) writes every frame, numbered\n"
     "                    from 0\n"
-    "  --every K         with a frame-number field: write only frames whose number is a\n"
-    "                    multiple of K\n"
+    "  -o OUT.mp4, OUT.webm, OUT.gif\n"
+    "                    write every frame as a video, through the ffmpeg program (which must\n"
+    "                    be on PATH); a GIF gets a palette made from its frames\n"
+    "  --fps F           frames a second of a video, above 0 and at most 1000 (default 50,\n"
+    "                    the viewer's 20 ms clock)\n"
+    "  --every K         with a frame-number field or a video: write only frames whose number\n"
+    "                    is a multiple of K\n"
     "  --size WxH        size of the drawing area (default 1000x512), at most the GL's\n"
     "                    largest viewport\n"
     "  --frames N        run N frames (default 1)\n"
@@ -67,6 +77,7 @@ const char* const renderHelp =
     "                    runScript per frame, and the commands dispatched and display lists\n"
     "                    replayed by the last frame\n"
     "  --help            show this text\n"
+    "An option's value is the next word, or follows an equals sign: --size=800x600.\n"
     "\n"
     "Exit status: 0 when the last frame ran without error (and matched the reference), 1 when\n"
     "it reported errors (each printed on stderr as SCRIPT:LINE:COLUMN: message; the column\n"
@@ -197,9 +208,42 @@ std::string parseOutputName(const std::string& text, OutputName& name) {
     return "";
 }
 
+// The extensions -o knows; a name without one is a picture, as it always was.
+bool hasExtension(const std::string& name, const char* extension) {
+    std::string lower;
+    for (char c : name) lower += char(std::tolower((unsigned char)c));
+    return lower.size() >= std::strlen(extension) &&
+           lower.compare(lower.size() - std::strlen(extension), std::string::npos, extension) == 0;
+}
+
+bool namesVideo(const std::string& name) {
+    return hasExtension(name, ".mp4") || hasExtension(name, ".webm") || hasExtension(name, ".gif");
+}
+
+std::string extensionProblem(const std::string& text, const OutputName& name) {
+    const std::string& last = isSequence(name) ? name.suffix : name.prefix;
+    std::string file = last.substr(last.find_last_of('/') == std::string::npos ? 0 : last.find_last_of('/') + 1);
+    if (isSequence(name) && namesVideo(last))
+        return "-o " + quoted(text) + ": a video holds every frame, so its name takes no "
+               "frame-number field";
+    if (file.find('.') == std::string::npos || hasExtension(file, ".png") || namesVideo(file))
+        return "";
+    return "-o " + quoted(text) + " ends in an extension corvane-render does not write: use "
+           ".png for pictures, or .mp4, .webm or .gif for a video";
+}
+
 std::string readOutput(const std::string& value, ParsedOptions& parsed) {
     if (value.empty()) return "-o needs a file name";
-    return parseOutputName(value, parsed.options.output);
+    if (std::string why = parseOutputName(value, parsed.options.output); !why.empty()) return why;
+    return extensionProblem(value, parsed.options.output);
+}
+
+std::string readFps(const std::string& value, ParsedOptions& parsed) {
+    auto fps = parseNumber(value);
+    if (!fps || *fps <= 0 || *fps > 1000)
+        return needs("--fps", "a number of frames a second, above 0 and at most 1000", value);
+    parsed.options.fps = *fps;
+    return "";
 }
 
 std::string readSize(const std::string& value, ParsedOptions& parsed) {
@@ -359,10 +403,14 @@ std::string readStats(const std::string&, ParsedOptions& parsed) {
 // Options that only make sense together, checked once the whole line has been read.
 std::string checkCombinations(const RenderOptions& o) {
     if (o.script.empty()) return "no script given";
-    if (o.every != 1 && !isSequence(o.output))
-        return "--every needs an -o name with a frame-number field, such as frames/f%04d.png";
+    if (o.every != 1 && !isSequence(o.output) && !isVideo(o.output))
+        return "--every needs an -o name with a frame-number field, such as frames/f%04d.png, "
+               "or a video";
+    if (o.fps != 50 && !isVideo(o.output))
+        return "--fps needs an -o name that ends in .mp4, .webm or .gif";
     if (!o.diff.empty() && o.reference.empty()) return "--diff needs --reference";
-    if (o.check && (writesPicture(o.output) || !o.reference.empty() || o.frames != 1))
+    if (o.check && (writesPicture(o.output) || isVideo(o.output) || !o.reference.empty() ||
+                    o.frames != 1))
         return "--check runs one frame and writes no picture: leave out -o, --frames and "
                "--reference";
     return "";
@@ -372,6 +420,7 @@ const OptionRow rows[] = {
     {"-o", "a file name", readOutput},
     {"--size", "WxH", readSize},
     {"--frames", "a count", readFrames},
+    {"--fps", "a number of frames a second", readFps},
     {"--every", "a count", readEvery},
     {"--clock", "a number of seconds", readClock},
     {"--raw-log", nullptr, readRawLog},
@@ -395,39 +444,77 @@ const OptionRow rows[] = {
     {"--stats", nullptr, readStats},
 };
 
-const OptionRow* findOption(const std::string& name) {
+// Thrown from an option's callback to stop at the first refused value, as read in order.
+struct Refused {
+    std::string why;
+};
+struct HelpAsked {};
+
+// CLI11 reads the words: options with their value as the next word or after "=", switches and
+// the script. Each option's reader runs as soon as its word is read, so the first bad value in
+// the line is the one reported, and a later value of the same option replaces an earlier one.
+void addOptions(CLI::App& app, ParsedOptions& parsed) {
+    app.set_help_flag();
+    app.allow_extras();   // the script and unknown words come back in order, for our own messages
+    app.add_flag_callback("-h,--help", [] { throw HelpAsked{}; })->trigger_on_parse();
+    for (const OptionRow& row : rows) {
+        auto read = [&parsed, &row](const std::string& value) {
+            if (std::string why = row.read(value, parsed); !why.empty()) throw Refused{why};
+        };
+        if (row.valueName)
+            app.add_option_function<std::string>(row.name, read)
+                ->trigger_on_parse()
+                ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+        else
+            app.add_flag_callback(row.name, [read] { read(""); })->trigger_on_parse();
+    }
+}
+
+// The words CLI11 did not take: the script, or an unknown option, or a second script.
+std::string readRemaining(const std::vector<std::string>& remaining, RenderOptions& options) {
+    for (const std::string& word : remaining) {
+        if (word.size() > 1 && word[0] == '-') return "unknown option " + word;
+        if (!options.script.empty()) return "only one script can be given";
+        options.script = word;
+    }
+    return "";
+}
+
+// CLI11's own complaint about an option whose value is missing names the option first.
+std::string missingValue(const std::string& complaint) {
     for (const OptionRow& row : rows)
-        if (name == row.name) return &row;
-    return nullptr;
+        if (row.valueName && complaint.rfind(row.name, 0) == 0 &&
+            complaint.size() > std::strlen(row.name) && complaint[std::strlen(row.name)] == ':')
+            return std::string(row.name) + " needs " + row.valueName;
+    return complaint;
 }
 }  // namespace
 
 ParsedOptions parseRenderOptions(const std::vector<std::string>& arguments) {
     ParsedOptions parsed;
-    for (std::size_t i = 0; i < arguments.size() && parsed.error.empty(); ++i) {
-        const std::string& arg = arguments[i];
-        if (arg == "--help" || arg == "-h") {
-            parsed.help = true;
-            return parsed;
-        }
-        if (const OptionRow* row = findOption(arg)) {
-            if (row->valueName && i + 1 >= arguments.size())
-                parsed.error = arg + " needs " + row->valueName;
-            else
-                parsed.error = row->read(row->valueName ? arguments[++i] : "", parsed);
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            parsed.error = "unknown option " + arg;
-        } else if (parsed.options.script.empty()) {
-            parsed.options.script = arg;
-        } else {
-            parsed.error = "only one script can be given";
-        }
+    CLI::App app;
+    addOptions(app, parsed);
+    // CLI11 takes the words last to first.
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(reversed);
+        parsed.error = readRemaining(app.remaining(), parsed.options);
+    } catch (const HelpAsked&) {
+        parsed.help = true;
+        return parsed;
+    } catch (const Refused& refused) {
+        parsed.error = refused.why;
+    } catch (const CLI::ParseError& error) {
+        parsed.error = missingValue(error.what());
     }
     if (parsed.error.empty()) parsed.error = checkCombinations(parsed.options);
     return parsed;
 }
 
-bool writesPicture(const OutputName& name) { return !name.prefix.empty() || isSequence(name); }
+bool writesPicture(const OutputName& name) {
+    return (!name.prefix.empty() || isSequence(name)) && !isVideo(name);
+}
+bool isVideo(const OutputName& name) { return !isSequence(name) && namesVideo(name.prefix); }
 bool isSequence(const OutputName& name) { return !name.field.empty(); }
 
 std::string frameFileName(const OutputName& name, int frame) {

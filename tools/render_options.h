@@ -23,6 +23,7 @@ struct RenderOptions {
     int height = 512;
     int frames = 1;
     int every = 1;                  // of a sequence, write frames whose number is a multiple
+    double fps = 50;                // of a video: the viewer's 20 ms clock
     double clock = 0;               // SceneClock of the first frame
     bool rawLog = false;
     bool check = false;             // one frame, diagnostics only
@@ -44,8 +45,11 @@ struct ParsedOptions {
 
 ParsedOptions parseRenderOptions(const std::vector<std::string>& arguments);
 
+// What -o writes: a picture (or with a frame-number field, one per frame), or a video, by the
+// name's extension: .mp4, .webm or .gif.
 bool writesPicture(const OutputName& name);
 bool isSequence(const OutputName& name);
+bool isVideo(const OutputName& name);
 // The file name of one frame: the field filled with the frame number, or the single name.
 std::string frameFileName(const OutputName& name, int frame);
 

@@ -29,6 +29,7 @@
 #include "scene/view_settings.h"
 #include "tools/picture_compare.h"
 #include "tools/render_options.h"
+#include "tools/video_output.h"
 
 namespace fs = std::filesystem;
 
@@ -70,6 +71,11 @@ std::string unwritable(const std::string& path) {
 }
 
 std::string checkFiles(const RenderOptions& o, Picture& reference) {
+    if (isVideo(o.output)) {
+        if (auto why = unwritable(o.output.prefix); !why.empty()) return why;
+        if (!o.reference.empty() && sameFile(o.output.prefix, o.reference))
+            return "-o and --reference name the same file; the reference would be overwritten";
+    }
     if (writesPicture(o.output)) {
         std::string first = frameFileName(o.output, 0);
         if (auto why = unwritable(first); !why.empty()) return why;
@@ -158,13 +164,22 @@ int renderMain(int argc, char** argv) {
     const RenderOptions& options = parsed.options;
     Picture reference;
     if (std::string why = checkFiles(options, reference); !why.empty()) return usageError(why);
+    std::string ffmpeg = isVideo(options.output) ? findFfmpeg() : "";
+    if (isVideo(options.output) && ffmpeg.empty())
+        return environmentError("cannot write " + options.output.prefix +
+                                ": videos are made by the ffmpeg program, which is not on PATH");
 
     // The drawing area, the view and the script.
     if (int status = openDrawingArea(options)) return status;
     applyViewOptions(options);
     chooseScriptFile(options.script);
+    VideoOutput video;
+    std::string error;
+    if (isVideo(options.output) && !video.open(ffmpeg, options.output.prefix, options.width,
+                                               options.height, options.fps, error))
+        return environmentError(error);
 
-    // The frames, each sequence picture written as soon as its frame is drawn.
+    // The frames, each sequence picture or video frame written as soon as it is drawn.
     bool ran = true;
     FrameTimes times;
     setSceneClock(options.clock);
@@ -172,15 +187,18 @@ int renderMain(int argc, char** argv) {
         if (frame > 0) advanceSceneClock();
         ran = drawFrame();
         noteFrameTime(times);
-        bool wanted = isSequence(options.output) ? frame % options.every == 0
-                                                 : frame == options.frames - 1;
+        bool wanted = isSequence(options.output) || isVideo(options.output)
+                          ? frame % options.every == 0
+                          : frame == options.frames - 1;
         if (wanted && writesPicture(options.output)) {
             std::string name = frameFileName(options.output, frame);
             if (!writePicture(name, framePicture(options)))
                 return environmentError("cannot write " + name);
         }
+        if (wanted && isVideo(options.output) && !video.write(readFramePixels())) break;
     }
     std::cout.flush();
+    if (isVideo(options.output) && !video.finish(error)) return environmentError(error);
 
     // The reports: diagnostics, the comparison, the statistics.
     if (options.rawLog)

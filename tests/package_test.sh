@@ -10,8 +10,10 @@ cpack -G DEB -B "$root/out" >/dev/null
 deb=$(ls "$root"/out/corvane_*.deb)
 dpkg-deb -f "$deb" Depends | grep -q libsoil1
 dpkg-deb -x "$deb" "$root/fs"
-"$root/fs/usr/bin/corvane-render" --help | grep -q "usage: corvane-render"
-"$root/fs/usr/bin/corvane" --help | grep -q "usage: corvane"
+# grep reads the whole help: with -q it would stop at the first line, and a later write of the
+# help would die of SIGPIPE, which pipefail reports as a failure.
+"$root/fs/usr/bin/corvane-render" --help | grep "usage: corvane-render" >/dev/null
+"$root/fs/usr/bin/corvane" --help | grep "usage: corvane" >/dev/null
 test -f "$root/fs/usr/share/applications/corvane.desktop"
 test -f "$root/fs/usr/share/man/man1/corvane-render.1"
 # Every example, and the picture the textured one loads from its own directory.
@@ -20,4 +22,10 @@ for file in "$source"/examples/*; do
 done
 test -f "$root/fs/usr/share/corvane/examples/checker.png"
 test -f "$root/fs/usr/share/doc/corvane/gallery/textured.png"
+# The editor support, where vim-addon-manager, VS Code users and bash-completion look for it.
+for file in vim/addons/{syntax,ftdetect,ftplugin,compiler}/corvane.vim vim/registry/corvane.yaml \
+            corvane/vscode/{package.json,language-configuration.json,syntaxes/corvane.tmLanguage.json} \
+            bash-completion/completions/{corvane,corvane-render}; do
+    test -f "$root/fs/usr/share/$file"
+done
 echo "package ok: $(basename "$deb")"

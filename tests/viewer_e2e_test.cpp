@@ -2,6 +2,7 @@
 // running side by side never see each other's windows), starts the viewer on a scene, drives
 // it with xdotool and reads the screen back. Everything is polled with a time limit.
 #include <gtest/gtest.h>
+#include <imgui.h>
 // Xlib's macros (None, Bool) must come after the test framework's names.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -14,12 +15,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdint>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -61,6 +65,103 @@ pid_t start(const std::vector<std::string>& command, const std::string& director
     if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     return pid;
+}
+
+// The panels' text, read back from the screen. The panels use the toolkit's built-in bitmap
+// font, drawn pixel for pixel in cells 7 wide: a cell of the screen either is one of the
+// font's glyphs exactly or holds no character at all, so a line is read by looking its cells
+// up among the glyphs, at each of the seven horizontal phases.
+constexpr int cellWidth = 7, cellHeight = 14;   // the glyphs' advance and their tallest extent
+constexpr int lineHeight = 13;                  // from one wrapped line to the next
+using Cell = std::pair<std::uint64_t, std::uint64_t>;   // 98 pixels, row by row
+
+struct TextLine {
+    int y;              // of the top of its cells, in the window
+    std::string text;   // without the spaces before and after it
+};
+
+const std::map<Cell, char>& glyphs() {
+    static const std::map<Cell, char> cells = [] {
+        std::map<Cell, char> cells;
+        ImFontAtlas atlas;
+        atlas.AddFontDefault();
+        unsigned char* alpha = nullptr;
+        int width = 0, height = 0;
+        atlas.GetTexDataAsAlpha8(&alpha, &width, &height);
+        for (char c = '!'; c <= '~'; ++c) {
+            const ImFontGlyph* g = atlas.Fonts[0]->FindGlyphNoFallback(c);
+            int u = int(std::lround(g->U0 * width)), v = int(std::lround(g->V0 * height));
+            Cell cell{0, 0};
+            for (int y = 0; y < int(g->Y1 - g->Y0); ++y)
+                for (int x = 0; x < int(g->X1 - g->X0); ++x)
+                    if (alpha[(v + y) * width + u + x] > 127) {
+                        int bit = (y + int(g->Y0)) * cellWidth + x + int(g->X0);
+                        (bit < 64 ? cell.first : cell.second) |= std::uint64_t(1) << (bit % 64);
+                    }
+            cells.emplace(cell, c);
+        }
+        return cells;
+    }();
+    return cells;
+}
+
+// A picture of the window and the text of one colour in a part of it.
+struct Screen {
+    int width = 0, height = 0;
+    std::vector<Rgb> pixels;
+
+    Rgb at(int x, int y) const { return pixels[std::size_t(y) * width + x]; }
+
+    // Characters of exactly this colour: the panels draw glyphs without blending. The glyphs
+    // leave their two top rows empty, where the descenders of the line above reach.
+    Cell cellAt(int x0, int y0, const Rgb& colour) const {
+        Cell cell{0, 0};
+        for (int y = 2; y < cellHeight; ++y)
+            for (int x = 0; x < cellWidth; ++x)
+                if (at(x0 + x, y0 + y) == colour) {
+                    int bit = y * cellWidth + x;
+                    (bit < 64 ? cell.first : cell.second) |= std::uint64_t(1) << (bit % 64);
+                }
+        return cell;
+    }
+
+    // The line whose cells start at row y, between x0 and x1, at the phase where every cell
+    // holds a glyph or nothing; empty when there is no such phase.
+    std::string lineAt(int x0, int x1, int y, const Rgb& colour) const {
+        for (int phase = 0; phase < cellWidth; ++phase) {
+            std::string text;
+            bool whole = true;
+            for (int x = x0 + phase; x + cellWidth <= x1 && whole; x += cellWidth) {
+                Cell cell = cellAt(x, y, colour);
+                auto glyph = glyphs().find(cell);
+                whole = cell == Cell{0, 0} || glyph != glyphs().end();
+                text += cell == Cell{0, 0} ? ' ' : whole ? glyph->second : '?';
+            }
+            std::size_t first = text.find_first_not_of(' ');
+            if (whole && first != std::string::npos)
+                return text.substr(first, text.find_last_not_of(' ') + 1 - first);
+        }
+        return "";
+    }
+
+    // The lines of two characters or more between rows y0 and y1, top to bottom.
+    std::vector<TextLine> lines(int x0, int x1, int y0, int y1, const Rgb& colour) const {
+        std::vector<TextLine> found;
+        for (int y = y0; y + cellHeight <= y1; ++y) {
+            std::string text = lineAt(x0, x1, y, colour);
+            if (text.size() < 2) continue;
+            found.push_back({y, text});
+            y += lineHeight - 1;
+        }
+        return found;
+    }
+};
+
+const Rgb white = {255, 255, 255}, dimmed = {128, 128, 128};   // text and located column
+
+std::string withoutSpaces(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+    return text;
 }
 
 template <class Condition>
@@ -178,6 +279,92 @@ protected:
         return pixels;
     }
 
+    // The whole window as it is on the screen now; what lies off the screen (the window may
+    // start a pixel to the left of it) reads as no colour at all.
+    Screen grab() {
+        XWindowAttributes attributes, root;
+        XGetWindowAttributes(display, window, &attributes);
+        XGetWindowAttributes(display, DefaultRootWindow(display), &root);
+        int rootX = 0, rootY = 0;
+        Window child;
+        XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &rootX, &rootY,
+                              &child);
+        Screen screen;
+        screen.width = attributes.width;
+        screen.height = attributes.height;
+        screen.pixels.assign(std::size_t(screen.width) * screen.height, Rgb{-1, -1, -1});
+        int x0 = std::max(rootX, 0), y0 = std::max(rootY, 0);
+        int x1 = std::min(rootX + screen.width, root.width);
+        int y1 = std::min(rootY + screen.height, root.height);
+        if (x1 <= x0 || y1 <= y0) return screen;
+        XImage* image = XGetImage(display, DefaultRootWindow(display), x0, y0, x1 - x0, y1 - y0,
+                                  AllPlanes, ZPixmap);
+        if (!image) return screen;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) {
+                unsigned long p = XGetPixel(image, x - x0, y - y0);
+                screen.pixels[std::size_t(y - rootY) * screen.width + (x - rootX)] = {
+                    int(p >> 16 & 255), int(p >> 8 & 255), int(p & 255)};
+            }
+        XDestroyImage(image);
+        return screen;
+    }
+
+    // The left panel's lines of white text; the log box lies between its heading ("Log...")
+    // and the hint under it ("Press 'h'...").
+    struct LogBox {
+        std::string heading;
+        int top = -1, bottom = -1;
+    };
+    LogBox logBox(const Screen& screen) {
+        LogBox box;
+        for (const TextLine& line : screen.lines(0, 210, 0, screen.height, white)) {
+            if (line.text.rfind("Log", 0) == 0 && box.top < 0) {
+                box.heading = line.text;
+                box.top = line.y + lineHeight;
+            }
+            if (line.text.rfind("Press 'h'", 0) == 0) box.bottom = line.y;
+        }
+        return box;
+    }
+    // The rows the log box shows, as (location, message without its spaces): each dimmed
+    // location begins a row, and the white lines beside it down to the next one, a line height
+    // apart, are its message.
+    using Rows = std::vector<std::pair<std::string, std::string>>;
+    Rows logRows() {
+        Screen screen = grab();
+        LogBox box = logBox(screen);
+        Rows rows;
+        if (box.top < 0 || box.bottom < 0) return rows;
+        std::vector<TextLine> locations = screen.lines(0, 210, box.top, box.bottom, dimmed);
+        for (std::size_t i = 0; i < locations.size(); ++i) {
+            int end = i + 1 < locations.size() ? locations[i + 1].y : box.bottom;
+            std::string message;
+            for (int y = locations[i].y; y + lineHeight <= end; y += lineHeight)
+                message += screen.lineAt(0, 210, y, white);
+            rows.push_back({locations[i].text, withoutSpaces(message)});
+        }
+        return rows;
+    }
+    // What corvane-render --check says of the scene, in the same form, with the bytes the box
+    // escapes escaped.
+    Rows diagnostics() {
+        std::string command = "cd " + directory + " && DISPLAY=" + displayName + " " +
+                              CORVANE_RENDER + " scene.txt --check 2>check.txt";
+        std::system(command.c_str());
+        std::istringstream lines(slurp(directory + "/check.txt"));
+        Rows rows;
+        for (std::string line; std::getline(lines, line);) {
+            std::size_t where = line.find(':') + 1, column = line.find(':', where) + 1,
+                        text = line.find(": ", column);
+            std::string message;
+            for (char c : line.substr(text + 2))
+                message += c == 0 ? "\\0" : c == 27 ? "\\x1b" : std::string(1, c);
+            rows.push_back({line.substr(where, text - where), withoutSpaces(message)});
+        }
+        return rows;
+    }
+
     void xdotool(const std::string& arguments) {
         std::string command = "DISPLAY=" + displayName + " xdotool " + arguments;
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
@@ -190,6 +377,10 @@ protected:
         xdotool("mousemove --window " + std::to_string(window) + " " + std::to_string(x) + " " +
                 std::to_string(y));
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    void clickAt(int x, int y, int clicks = 1) {
+        moveTo(x, y);
+        xdotool("click --repeat " + std::to_string(clicks) + " --delay 80 1");
     }
     void dragFrom(int x, int y) {
         moveTo(x, y);
@@ -369,5 +560,145 @@ TEST_F(ViewerEndToEnd, SoakOfRapidSavesLeavesNoTrace) {
     std::cout << save << " saves in " << seconds << " s; resident memory " << warmedKb
               << " kB after the warm-up, at most " << largestKb << " kB; " << generated
               << " display lists made\n";
+}
+
+// Every message whole and where it is: a NUL or an escape in a word shows escaped instead of
+// ending the box's text, and a message longer than the box wraps, even inside a long word,
+// instead of running past its edge. Row for row, the box says what corvane-render --check says.
+TEST_F(ViewerEndToEnd, LogShowsEveryMessageWholeBesideItsLocation) {
+    using namespace std::string_literals;
+    startViewer("ViewTransform\nBox\nfoo\0bar\nSphre\nbegin\nx\x1b[2Jy\n"s);
+    Rows expected = diagnostics();
+    ASSERT_EQ(expected.size(), 4u);
+    EXPECT_EQ(expected[0], Rows::value_type("3:1", R"(Unknowncommand"foo\0bar")"));
+    EXPECT_EQ(expected[3], Rows::value_type("6:1", R"(Unknowncommand"x\x1b[2Jy")"));
+    Rows shown;
+    EXPECT_TRUE(waitFor([&] { return (shown = logRows()) == expected; }, 5))
+        << shown.size() << " rows, the first " << (shown.empty() ? "" : shown[0].second);
+    EXPECT_EQ(logBox(grab()).heading, "Log: 4 messages");
+
+    std::ofstream(directory + "/scene.txt")
+        << "Begin Fan End\nabcdefghijklmnopqrstuvwxyz0123456789\nTranslate 1 x 0\n";
+    expected = diagnostics();
+    ASSERT_EQ(expected.size(), 4u);
+    EXPECT_TRUE(waitFor([&] { return (shown = logRows()) == expected; }, 5))
+        << shown.size() << " rows, the first " << (shown.empty() ? "" : shown[0].second);
+}
+
+// A script of 200 errors: the heading counts the messages, a taller window shows more of them,
+// and the wheel over the box scrolls down to the last one and its line without moving the
+// camera.
+TEST_F(ViewerEndToEnd, TwoHundredErrorsAllReachableInTheLog) {
+    std::string script;
+    for (int i = 1; i <= 200; ++i) script += "bad" + std::to_string(i) + "\n";
+    startViewer(script);
+    Rows expected = diagnostics();
+    ASSERT_EQ(expected.size(), 201u);
+    Rows first;
+    ASSERT_TRUE(waitFor([&] { return !(first = logRows()).empty() && first[0] == expected[0]; }, 5));
+    EXPECT_EQ(logBox(grab()).heading, "Log: 201 messages");
+
+    xdotool("windowsize " + std::to_string(window) + " 1000 800");
+    Rows taller;
+    EXPECT_TRUE(waitFor([&] { return (taller = logRows()).size() >= first.size() + 10; }, 5))
+        << first.size() << " rows at 512 pixels, " << taller.size() << " at 800";
+
+    moveTo(100, 500);
+    xdotool("click --repeat 150 --delay 5 5");
+    Rows last;
+    EXPECT_TRUE(waitFor([&] {
+        last = logRows();
+        return last.size() >= 2 && last.back() == expected[200] && last.end()[-2] == expected[199];
+    }, 10)) << (last.empty() ? "nothing" : last.back().first + " " + last.back().second);
+    EXPECT_EQ(last.end()[-2], Rows::value_type("200:1", R"(Unknowncommand"bad200")"));
+    std::vector<TextLine> distance = grab().lines(740, 840, 20, 48, white);
+    ASSERT_EQ(distance.size(), 1u);
+    EXPECT_EQ(distance[0].text, "30") << "the wheel over the log moved the camera";
+}
+
+// The only highlighted row is the file being drawn: not the row that the pointer happens to
+// rest on after a double click has changed the listing, nor one left over from another
+// directory.
+TEST_F(ViewerEndToEnd, BrowserHighlightsOnlyTheFileBeingDrawn) {
+    std::filesystem::create_directory(directory + "/sub");
+    for (const char* name : {"a.txt", "b.txt"}) std::ofstream(directory + "/sub/" + name) << boxScene;
+    startViewer("ViewTransform\n");
+    // The background of a row, right of its name, found by reading the list.
+    auto row = [&](const std::string& name) -> Rgb {
+        Screen screen = grab();
+        for (const TextLine& line : screen.lines(0, 210, 60, 280, white))
+            if (line.text == name) return screen.at(195, line.y + 6);
+        return {-1, -1, -1};
+    };
+    auto rowY = [&](const std::string& name) {
+        for (const TextLine& line : grab().lines(0, 210, 60, 280, white))
+            if (line.text == name) return line.y + 6;
+        return -1;
+    };
+    const Rgb plain = row("viewer.log");
+    ASSERT_NE(plain, Rgb({-1, -1, -1}));
+    EXPECT_NE(row("scene.txt"), plain);
+
+    clickAt(40, rowY("sub/"), 2);   // the pointer stays on the row that a.txt takes
+    ASSERT_TRUE(waitFor([&] { return row("a.txt") != Rgb({-1, -1, -1}); }, 5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(row("a.txt"), plain);
+    EXPECT_EQ(row("b.txt"), plain);
+
+    clickAt(40, rowY("b.txt"), 2);
+    EXPECT_TRUE(waitFor([&] { return at(470, 256) != background; }, 5)) << "b.txt not drawn";
+    EXPECT_NE(row("b.txt"), plain);
+
+    clickAt(40, rowY("../"), 2);
+    ASSERT_TRUE(waitFor([&] { return row("sub/") != Rgb({-1, -1, -1}); }, 5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(row("../"), plain);
+    EXPECT_EQ(row("scene.txt"), plain);
+
+    clickAt(40, rowY("sub/"), 2);
+    ASSERT_TRUE(waitFor([&] { return row("b.txt") != Rgb({-1, -1, -1}); }, 5));
+    EXPECT_TRUE(waitFor([&] { return at(470, 256) != background; }, 5)) << "b.txt not drawn";
+    EXPECT_EQ(row("a.txt"), plain);
+    EXPECT_NE(row("b.txt"), plain);
+}
+
+// After Enter, Escape or a click elsewhere in the panel, the shortcut keys act again without a
+// click into the picture; a click into the log box takes no keys at all. The wheel moves the
+// camera over the picture only.
+TEST_F(ViewerEndToEnd, KeysActAgainAfterLeavingAField) {
+    startViewer(boxScene);
+    auto outlined = [&] { return drawnOnRow(300, 350, 590) < 24; };
+    auto pressW = [&](bool thenOutlined) {
+        xdotool("key w");
+        return waitFor([&] { return outlined() == thenOutlined; }, 2);
+    };
+    clickAt(790, 33);   // the trackball's distance
+    xdotool("type 40");
+    xdotool("key Return");
+    EXPECT_TRUE(waitFor([&] { return drawnOnRow(300, 350, 590) < 200; }, 2)) << "not typed";
+    EXPECT_TRUE(pressW(true)) << "after Enter";
+
+    clickAt(790, 33);
+    xdotool("type 9");
+    xdotool("key Escape");
+    EXPECT_TRUE(pressW(false)) << "after Escape";
+    EXPECT_EQ(exitStatus(0.2), -1) << "the Escape that left the field quit";
+
+    clickAt(790, 33);
+    xdotool("type 50");
+    clickAt(860, 490);   // the right panel, under its boxes
+    EXPECT_TRUE(pressW(true)) << "after a click outside the field";
+
+    clickAt(100, 400);   // the log box
+    EXPECT_TRUE(pressW(false)) << "after a click into the log box";
+
+    const int far = drawnOnRow(256, 350, 590);
+    moveTo(860, 300);
+    xdotool("click 4");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(drawnOnRow(256, 350, 590), far) << "the wheel over a panel moved the camera";
+    moveTo(470, 256);
+    xdotool("click --repeat 3 --delay 30 4");
+    EXPECT_TRUE(waitFor([&] { return drawnOnRow(256, 350, 590) > far; }, 2)) << "wheel";
 }
 }  // namespace

@@ -3,18 +3,28 @@
 // Order: the way up (".."), then directories, then files, each group by name; directories end
 // in "/". Entering a directory changes the process's working directory, against which the
 // script's name and its image files are resolved.
+// The only row highlighted is the file being drawn. A new listing shows no hover until the
+// mouse moves: after a double click the pointer rests on whatever row took the place of the
+// one clicked, and lighting that row up would look like a choice nobody made.
 #include "viewer/file_browser.h"
 
 #include <imgui.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+
+#include "scene/script_file.h"
 
 namespace {
 std::vector<BrowserEntry> entries;   // the listing shown, ".." first
 std::string chosen;                  // bare name of the file last chosen
-int selected = -1;                   // entry highlighted by a single click, -1 for none
+std::string listed;                  // the directory the listing is of, shown above it
+std::string note;                    // why the last directory could not be entered, or empty
+ImVec2 pointerAtListing;             // where the mouse was when the listing was made
+bool hoverHeld = false;              // no hover shows until the mouse leaves that point
 
 bool isDirectory(const std::filesystem::directory_entry& entry) {
     std::error_code ignored;
@@ -29,27 +39,65 @@ bool listedBefore(const BrowserEntry& a, const BrowserEntry& b) {
 std::string shownName(const BrowserEntry& entry) {
     return entry.isDirectory ? entry.name + "/" : entry.name;
 }
+
+// The script may have been named with a path on the command line, so the row is found by
+// file identity; only a row of the same bare name is worth asking the file system about.
+int drawnRow() {
+    const std::filesystem::path script(scriptFileName());
+    if (script.empty()) return -1;
+    const std::string bare = script.filename().string();
+    std::error_code error;
+    for (int i = 1; i < int(entries.size()); ++i)
+        if (!entries[i].isDirectory && entries[i].name == bare &&
+            std::filesystem::equivalent(entries[i].name, script, error))
+            return i;
+    return -1;
+}
+
+// The rows' colours: the drawn file's row stands out more than a hovered one, and a hovered
+// row shows nothing while the hover is held back.
+struct RowColours {
+    ImVec4 drawn, hovered;
+};
+
+bool drawRow(int i, bool drawn, const RowColours& colours) {
+    ImVec4 hovered = drawn ? colours.drawn : hoverHeld ? ImVec4(0, 0, 0, 0) : colours.hovered;
+    ImGui::PushStyleColor(ImGuiCol_HeaderHovered, hovered);
+    ImGui::PushStyleColor(ImGuiCol_HeaderActive, hovered);
+    ImGui::PushID(i);
+    bool clicked = ImGui::Selectable(shownName(entries[i]).c_str(), drawn,
+                                     ImGuiSelectableFlags_AllowDoubleClick);
+    ImGui::PopID();
+    ImGui::PopStyleColor(2);
+    return clicked;
+}
 }  // namespace
 
 void listDirectory() {
     entries.assign(1, {"..", true});
-    selected = -1;
     std::error_code error;
+    listed = std::filesystem::current_path(error).string();
     std::filesystem::directory_iterator it(".", error), end;
     // A directory that cannot be read lists only the way up.
     for (; !error && it != end; it.increment(error))
         entries.push_back({it->path().filename().string(), isDirectory(*it)});
     std::sort(entries.begin() + 1, entries.end(), listedBefore);
+    hoverHeld = ImGui::GetCurrentContext() != nullptr;
+    if (hoverHeld) pointerAtListing = ImGui::GetIO().MousePos;
 }
 
 const std::vector<BrowserEntry>& browserEntries() { return entries; }
 const std::string& chosenFile() { return chosen; }
+const std::string& listedDirectory() { return listed; }
+const std::string& browserNote() { return note; }
 
 void activateEntry(const BrowserEntry& entry, int id, void (*callback)(int)) {
+    note.clear();
     if (entry.isDirectory) {
         // When the directory cannot be entered the old one stays; listing it again shows
         // whatever changed in the meantime.
-        [[maybe_unused]] bool entered = ::chdir(entry.name.c_str()) == 0;
+        if (::chdir(entry.name.c_str()) != 0)
+            note = "Cannot enter " + shownName(entry) + ": " + std::strerror(errno);
         listDirectory();
         return;
     }
@@ -58,23 +106,24 @@ void activateEntry(const BrowserEntry& entry, int id, void (*callback)(int)) {
 }
 
 void drawFileBrowser(float width, float height, int id, void (*callback)(int)) {
+    const ImVec2 mouse = ImGui::GetIO().MousePos;
+    if (mouse.x != pointerAtListing.x || mouse.y != pointerAtListing.y) hoverHeld = false;
     if (!ImGui::BeginListBox("##files", ImVec2(width, height))) return;
+    const RowColours colours = {ImGui::GetStyleColorVec4(ImGuiCol_HeaderHovered),
+                                ImGui::GetStyleColorVec4(ImGuiCol_Header)};
+    ImGui::PushStyleColor(ImGuiCol_Header, colours.drawn);
     // Activation changes the listing, so it waits until the loop over it is done.
-    int activated = -1;
-    for (int i = 0; i < int(entries.size()); ++i) {
-        ImGui::PushID(i);
-        if (ImGui::Selectable(shownName(entries[i]).c_str(), selected == i,
-                              ImGuiSelectableFlags_AllowDoubleClick)) {
-            selected = i;
-            if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left)) activated = i;
-        }
-        ImGui::PopID();
-    }
+    int activated = -1, drawn = drawnRow();
+    for (int i = 0; i < int(entries.size()); ++i)
+        if (drawRow(i, i == drawn, colours) && ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left))
+            activated = i;
+    ImGui::PopStyleColor();
     ImGui::EndListBox();
     if (activated >= 0) activateEntry(BrowserEntry(entries[activated]), id, callback);
 }
 
 void resetFileBrowser() {
     chosen.clear();
+    note.clear();
     listDirectory();
 }

@@ -1,5 +1,6 @@
 // The file browser of the left panel: the current directory's entries, a way up, directories
 // entered by changing the process's working directory, and files chosen by their bare name.
+// The row of the file being drawn is highlighted, and no other.
 #pragma once
 
 #include <string>
@@ -18,7 +19,12 @@ const std::vector<BrowserEntry>& browserEntries();
 void activateEntry(const BrowserEntry& entry, int id, void (*callback)(int));
 // The bare name of the last file chosen (empty before any choice).
 const std::string& chosenFile();
+// The directory listed, as the panel shows it above the list.
+const std::string& listedDirectory();
+// Why the last directory double-clicked could not be entered ("Cannot enter NAME/: reason"),
+// shown under the list until the next activation; empty when it could.
+const std::string& browserNote();
 // Draws the list, width and height in pixels; a double click activates an entry.
 void drawFileBrowser(float width, float height, int id, void (*callback)(int));
-// Forgets the choice and lists the current directory (start-up and tests).
+// Forgets the choice and the note and lists the current directory (start-up and tests).
 void resetFileBrowser();

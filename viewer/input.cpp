@@ -1,6 +1,6 @@
 // Keyboard and mouse: the shortcut table, the scene's mouse handler and the routing of GLUT
 // events. Every event reaches the panel first; the scene gets a key only when no panel field
-// is being edited, and a drag only when it started outside the panels.
+// is being edited, and a drag or a turn of the wheel only outside the panels.
 #include "viewer/input.h"
 
 #include <GL/freeglut.h>
@@ -43,12 +43,9 @@ void mouseButton(int button, int state, int x, int y) {
     setOrbitCentre({float(point[0]), float(point[1]), float(point[2])});
 }
 
-void keyboardEvent(unsigned char key, int x, int y) {
-    panelKey(key, true, x, y);
-    if (!panelWantsKeyboard()) keyboardShortcut(key);
-}
-
-void keyboardUpEvent(unsigned char key, int x, int y) { panelKey(key, false, x, y); }
+// A key is the scene's when it reaches the panel with no field taking the keyboard.
+void keyboardEvent(unsigned char key, int x, int y) { panelKey(key, true, x, y, keyboardShortcut); }
+void keyboardUpEvent(unsigned char key, int x, int y) { panelKey(key, false, x, y, nullptr); }
 
 // The scene has no use for special keys; text fields use the arrows, Home and End.
 void specialEvent(int key, int x, int y) { panelSpecialKey(key, true, x, y); }
@@ -69,8 +66,15 @@ void motionEvent(int x, int y) {
 
 void passiveMotionEvent(int x, int y) { panelMouseMotion(x, y); }
 
+// The wheel moves nearer and farther as + and - do, unless the panel takes it (to scroll the
+// log, for one).
 void mouseWheelEvent(int wheel, int direction, int x, int y) {
     panelMouseWheel(wheel, direction, x, y);
+    if (panelWantsMouse(x) || direction == 0) return;
+    if (direction > 0)
+        moveNearer();
+    else
+        moveFarther();
 }
 
 void resetInput() {

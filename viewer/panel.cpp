@@ -18,10 +18,10 @@
 #include "scene/trackball.h"
 #include "scene/view_settings.h"
 #include "viewer/file_browser.h"
+#include "viewer/log_box.h"
 
 namespace {
 // Panel state: what the controls themselves hold besides the bound fields.
-std::string LogBox;                       // the log box's text, replaced by every frame
 struct PanelBoxState {
     bool enabled;
 };
@@ -36,6 +36,9 @@ constexpr float narrowFieldWidth = 50;    // the orthographic box's six fields
 constexpr float sizeFieldWidth = 40;      // the two window-dimension fields
 constexpr float boxPadding = 8;           // between a box's frame and its controls
 constexpr float angleStep = 0.01f;        // radians per click on an angle's step buttons
+constexpr float browserHeight = 180;      // the file list
+constexpr int smallestLogRows = 4;        // the log box's height in lines in a short window
+const ImVec4 noteColour(1, 0.6f, 0.3f, 1);  // what the browser could not do
 
 // A framed group with its title, the counterpart of an embossed panel box.
 void beginBox(const char* title) {
@@ -104,14 +107,23 @@ void fileSelection() {
     ImGui::SameLine(ImGui::GetWindowContentRegionMax().x - ImGui::CalcTextSize("Refresh").x -
                     2 * ImGui::GetStyle().FramePadding.x);
     if (ImGui::Button("Refresh")) listDirectory();
-    drawFileBrowser(-FLT_MIN, 180, FILE_CHOSEN, ControlCallback);
+    ImGui::TextWrapped("%s", listedDirectory().c_str());
+    drawFileBrowser(-FLT_MIN, browserHeight, FILE_CHOSEN, ControlCallback);
+    if (!browserNote().empty()) {
+        ImGui::PushStyleColor(ImGuiCol_Text, noteColour);
+        ImGui::TextWrapped("%s", browserNote().c_str());
+        ImGui::PopStyleColor();
+    }
 }
 
+// The box takes the panel's height down to the line under it, so a taller window shows more
+// messages.
 void logSection() {
-    ImGui::TextUnformatted("Log");
-    // Read-only: the text can be selected and copied but never changed.
-    ImGui::InputTextMultiline("##log", LogBox.data(), LogBox.size() + 1, ImVec2(-FLT_MIN, 150),
-                              ImGuiInputTextFlags_ReadOnly);
+    refreshLogBox();
+    ImGui::TextUnformatted(logBoxHeading().c_str());
+    const float below = ImGui::GetTextLineHeightWithSpacing();
+    const float smallest = smallestLogRows * ImGui::GetTextLineHeightWithSpacing();
+    drawLogBox(ImVec2(-FLT_MIN, std::max(ImGui::GetContentRegionAvail().y - below, smallest)));
 }
 
 void trackballBox() {
@@ -249,9 +261,6 @@ void drawPanels() {
     popAttributes();
 }
 
-void setLogBoxText(const std::string& text) { LogBox = text; }
-const std::string& logBoxText() { return LogBox; }
-
 void ControlCallback(int id) {
     if (id == FILE_CHOSEN) {
         // The runner notices the new name on the next frame; nothing is opened here.
@@ -282,7 +291,7 @@ bool panelWantsMouse(int x) {
 bool panelWantsKeyboard() { return ImGui::GetIO().WantCaptureKeyboard; }
 
 void resetPanels() {
-    LogBox.clear();
+    resetLogBox();
     PerspectivePanel.enabled = true;
     OrthographicPanel.enabled = false;
 }

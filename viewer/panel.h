@@ -4,8 +4,6 @@
 // mouse, the reshape callback and script commands show in the next frame.
 #pragma once
 
-#include <string>
-
 // Control ids of the two controls that call ControlCallback.
 constexpr int FILE_CHOSEN = 1;
 constexpr int PROJECTION_CHANGED = 2;
@@ -31,10 +29,6 @@ void setPanelWindowSize(int width, int height);
 // attribute and the client-array state exactly as the script left them.
 void drawPanels();
 
-// The log box's text, set by every frame.
-void setLogBoxText(const std::string& text);
-const std::string& logBoxText();
-
 // 1 (FILE_CHOSEN): the browser's chosen file becomes the script. 2 (PROJECTION_CHANGED): the
 // "Perspective" or "Orthographic" box is enabled to match the projection, the other disabled.
 void ControlCallback(int id);
@@ -48,5 +42,5 @@ bool panelWantsMouse(int x);
 // Whether the panel takes the keyboard (a text field is being edited).
 bool panelWantsKeyboard();
 
-// Starting panel state: log box text, which projection box is enabled, shown panels.
+// Starting panel state: the log box, which projection box is enabled, shown panels.
 void resetPanels();

@@ -20,12 +20,17 @@ constexpr int characterBase = 3, specialBase = characterBase + 256, codeCount = 
 struct Change {
     int code;
     bool down;
-    int x, y;   // where a mouse button changed
+    int x, y;                             // where a mouse button changed
+    int modifiers;                        // GLUT's modifier keys when a key changed
+    void (*unclaimed)(unsigned char);     // for a pressed key the panel does not take
 };
 
 // Panel input state.
 std::deque<Change> waiting;             // changes for later frames, in the order they came
-std::bitset<codeCount> changedInFrame;  // buttons and keys already changed for the next frame
+std::bitset<codeCount> changedInFrame;  // buttons already changed for the next frame
+bool keyChangedInFrame = false;         // a key has changed for the next frame
+
+bool isKey(int code) { return code >= characterBase; }
 
 // The key state the back end keeps: a letter is held in both cases, and a control character
 // (GLUT's Ctrl+letter) as its letter too.
@@ -37,38 +42,64 @@ void setKeyDown(int key, bool down) {
     if (key >= 'A' && key <= 'Z') keys[key - 'A' + 'a'] = down;
 }
 
-void apply(const Change& change) {
-    if (change.code < characterBase)
-        ImGui_ImplGLUT_MouseFunc(change.code, change.down ? GLUT_DOWN : GLUT_UP, change.x,
-                                 change.y);
-    else if (change.code < specialBase)
-        setKeyDown(change.code - characterBase, change.down);
-    else
-        ImGui::GetIO().KeysDown[change.code - specialBase + 256] = change.down;
-}
-
-// Whether the change can go to the toolkit now; if not, it joins the waiting ones.
-bool passesNow(const Change& change) {
-    if (!changedInFrame[change.code]) {
-        changedInFrame[change.code] = true;
-        return true;
-    }
-    waiting.push_back(change);
-    return false;
-}
-
-void readModifiers() {
+void setModifiers(int modifiers) {
     ImGuiIO& io = ImGui::GetIO();
-    int modifiers = glutGetModifiers();
     io.KeyCtrl = (modifiers & GLUT_ACTIVE_CTRL) != 0;
     io.KeyShift = (modifiers & GLUT_ACTIVE_SHIFT) != 0;
     io.KeyAlt = (modifiers & GLUT_ACTIVE_ALT) != 0;
+}
+
+// A key that reached the panel: the scene's when no field takes the keyboard at that moment.
+void offerToScene(const Change& change) {
+    if (change.down && change.unclaimed && !ImGui::GetIO().WantCaptureKeyboard)
+        change.unclaimed((unsigned char)(change.code - characterBase));
+}
+
+// A change that waited, applied by setting the state the back end would have set.
+void apply(const Change& change) {
+    if (!isKey(change.code)) {
+        ImGui_ImplGLUT_MouseFunc(change.code, change.down ? GLUT_DOWN : GLUT_UP, change.x,
+                                 change.y);
+        return;
+    }
+    setModifiers(change.modifiers);
+    if (change.code < specialBase) {
+        int key = change.code - characterBase;
+        setKeyDown(key, change.down);
+        if (change.down && key >= 32) ImGui::GetIO().AddInputCharacter(key);
+    } else {
+        ImGui::GetIO().KeysDown[change.code - specialBase + 256] = change.down;
+    }
+    offerToScene(change);
+}
+
+// Whether a button or key may change in the coming frame; if so, it is marked as changed.
+bool mayChange(int code) {
+    if (!isKey(code)) {
+        if (changedInFrame[code]) return false;
+        changedInFrame[code] = true;
+        return true;
+    }
+    if (keyChangedInFrame) return false;
+    keyChangedInFrame = true;
+    return true;
+}
+
+// Whether the change can go to the toolkit now; if not, it joins the waiting ones. A key waits
+// too while keys before it wait, so keys keep their order.
+bool passesNow(Change change) {
+    bool keysWaiting = std::any_of(waiting.begin(), waiting.end(),
+                                   [](const Change& c) { return isKey(c.code); });
+    if (!(isKey(change.code) && keysWaiting) && mayChange(change.code)) return true;
+    if (isKey(change.code)) change.modifiers = glutGetModifiers();
+    waiting.push_back(change);
+    return false;
 }
 }  // namespace
 
 void panelMouseButton(int button, int state, int x, int y) {
     if (button < 0 || button >= characterBase) return;   // the toolkit knows three buttons
-    if (passesNow({button, state == GLUT_DOWN, x, y}))
+    if (passesNow({button, state == GLUT_DOWN, x, y, 0, nullptr}))
         ImGui_ImplGLUT_MouseFunc(button, state, x, y);
     else
         ImGui_ImplGLUT_MotionFunc(x, y);
@@ -80,44 +111,46 @@ void panelMouseWheel(int wheel, int direction, int x, int y) {
     ImGui_ImplGLUT_MouseWheelFunc(wheel, direction, x, y);
 }
 
-void panelKey(unsigned char key, bool down, int x, int y) {
-    if (passesNow({characterBase + key, down, x, y})) {
-        if (down)
-            ImGui_ImplGLUT_KeyboardFunc(key, x, y);
-        else
-            ImGui_ImplGLUT_KeyboardUpFunc(key, x, y);
-        return;
-    }
-    // Typed characters have a queue of their own and keep their order there.
-    if (down && key >= 32) ImGui::GetIO().AddInputCharacter(key);
-    readModifiers();
+// The back end reads the modifier keys from GLUT, which answers only inside its callbacks, so a
+// key that has to wait keeps them from here.
+void panelKey(unsigned char key, bool down, int x, int y, void (*unclaimed)(unsigned char)) {
+    Change change{characterBase + key, down, x, y, 0, unclaimed};
+    if (!passesNow(change)) return;
+    if (down)
+        ImGui_ImplGLUT_KeyboardFunc(key, x, y);
+    else
+        ImGui_ImplGLUT_KeyboardUpFunc(key, x, y);
+    offerToScene(change);
 }
 
 void panelSpecialKey(int key, bool down, int x, int y) {
     if (key < 0 || key >= 256) return;
-    if (!passesNow({specialBase + key, down, x, y})) return readModifiers();
+    if (!passesNow({specialBase + key, down, x, y, 0, nullptr})) return;
     if (down)
         ImGui_ImplGLUT_SpecialFunc(key, x, y);
     else
         ImGui_ImplGLUT_SpecialUpFunc(key, x, y);
 }
 
+// Each button's next change, and the next key change of all, go through.
 void nextPanelInput() {
     changedInFrame.reset();
+    keyChangedInFrame = false;
     for (auto it = waiting.begin(); it != waiting.end();) {
-        if (changedInFrame[it->code]) {
-            ++it;   // its turn comes after the earlier change of the same button or key
+        if (!mayChange(it->code)) {
+            ++it;   // its turn comes in a later frame
             continue;
         }
-        changedInFrame[it->code] = true;
-        apply(*it);
+        Change change = *it;
         it = waiting.erase(it);
+        apply(change);
     }
 }
 
 void resetPanelInput() {
     waiting.clear();
     changedInFrame.reset();
+    keyChangedInFrame = false;
     if (!ImGui::GetCurrentContext()) return;
     ImGuiIO& io = ImGui::GetIO();
     std::fill(std::begin(io.MouseDown), std::end(io.MouseDown), false);

@@ -1,5 +1,6 @@
-// viewer/: the corvane program: its GLUT window and callbacks, the Dear ImGui panels, keyboard
-// and mouse, the trackball's pick and the file browser. It uses frame/ and what lies below.
+// viewer/: the corvane program: its GLUT window and callbacks, the Dear ImGui panels and their
+// log box, keyboard and mouse, the trackball's pick and the file browser. It uses frame/ and what
+// lies below.
 //
 // The viewer: start-up in its fixed order, then GLUT callbacks on one thread. The timer ticks
 // the scene clock every 20 ms and asks for a frame; each frame runs the whole script again and
@@ -26,6 +27,7 @@
 #include "scene/view_settings.h"
 #include "viewer/file_browser.h"
 #include "viewer/input.h"
+#include "viewer/log_box.h"
 #include "viewer/panel.h"
 #include "viewer/panel_input.h"
 
@@ -35,13 +37,13 @@ int MainWindow = 0;   // the GLUT window the scene and both panels are drawn in
 constexpr const char* help =
     "usage: corvane [SCRIPT]\n"
     "Shows the scene described by SCRIPT and draws it again whenever the file is saved.\n"
-    "Mouse: drag to orbit a scene that uses ViewTransform; right click to orbit another point.\n"
+    "Mouse: drag to orbit a scene that uses ViewTransform; right click to orbit another point;\n"
+    "the wheel moves nearer and farther.\n"
     "Keys: + and - move nearer and farther, z and Z narrow and widen the view, t tessellation,\n"
     "s smooth shading, w wireframe, h hides the panels, Escape quits.\n";
 
 void display() {
-    bool ran = drawFrame();
-    setLogBoxText(statusText(ran));
+    updateLogBox(drawFrame());
     drawPanels();
     nextPanelInput();
     glutSwapBuffers();
@@ -111,7 +113,6 @@ int runViewer(int argc, char** argv) {
     // The panels, which show the log from now on, the idle callback and the frame timer.
     initPanels();
     glutIdleFunc(idle);
-    setLogBoxText(logText());
     listDirectory();
     glutTimerFunc(20, timer, 0);
 

@@ -237,9 +237,11 @@ void drawFloats(const std::vector<float>& values) {
     glFinish();
 }
 
+// The re-reading frame (corvane-render --reread), the interpreter's cost before the tape.
 void RunVertexScript(benchmark::State& state) {
     const std::string& path = vertexScript();
     startScript(path);
+    allowTape(false);
     double runCpu = 0, scanCpu = 0, drawCpu = 0;
     for (auto _ : state) {
         Clock start = now();
@@ -258,8 +260,66 @@ void RunVertexScript(benchmark::State& state) {
     state.counters["scan_ms"] = 1e3 * scanCpu / iterations;
     state.counters["draw_ms"] = 1e3 * drawCpu / iterations;
     state.counters["vs_floor"] = runCpu / (scanCpu + drawCpu);   // target: at most 1.5
+    allowTape(true);
 }
 BENCHMARK(RunVertexScript)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// 2b. The tape: a frame after the first replays what the first recorded. Each iteration runs a
+// replayed frame, the re-reading frame and the same GL calls from an array.
+void ReplayVertexScript(benchmark::State& state) {
+    const std::string& path = vertexScript();
+    const std::vector<float> values = scanFloats(path);
+    startScript(path);
+    if (!frame()) fail(state, "the script failed");   // reads and records
+    double replayCpu = 0, rereadCpu = 0, drawCpu = 0;
+    for (auto _ : state) {
+        Clock start = now();
+        if (!frame() || !lastRunWasReplayed()) fail(state, "the frame was not replayed");
+        Clock replayed = now();
+        allowTape(false);
+        frame();
+        allowTape(true);
+        Clock reread = now();
+        drawFloats(values);
+        Clock drawn = now();
+        state.SetIterationTime(replayed.wall - start.wall);
+        replayCpu += replayed.cpu - start.cpu;
+        rereadCpu += reread.cpu - replayed.cpu;
+        drawCpu += drawn.cpu - reread.cpu;
+    }
+    double iterations = double(state.iterations());
+    state.counters["draw_ms"] = 1e3 * drawCpu / iterations;
+    state.counters["reread_ms"] = 1e3 * rereadCpu / iterations;
+    state.counters["vs_draw"] = replayCpu / drawCpu;       // target: at most 1.3
+    state.counters["vs_reread"] = replayCpu / rereadCpu;   // target: at most 0.3
+    state.counters["tape_MiB"] = double(tapeSize()) / MiB;
+}
+BENCHMARK(ReplayVertexScript)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// 2c. The first frame of a version, which reads the file and records the tape, against a first
+// frame that only reads it; both are what a frame after an edit costs.
+void FirstFrameOfVersion(benchmark::State& state) {
+    const std::string& path = vertexScript();
+    startScript(path);
+    double recordCpu = 0, readCpu = 0;
+    for (auto _ : state) {
+        resetRunner();   // a new version, as after a save
+        Clock start = now();
+        if (!frame()) fail(state, "the script failed");
+        Clock recorded = now();
+        resetRunner();
+        allowTape(false);
+        frame();
+        allowTape(true);
+        Clock read = now();
+        state.SetIterationTime(recorded.wall - start.wall);
+        recordCpu += recorded.cpu - start.cpu;
+        readCpu += read.cpu - recorded.cpu;
+    }
+    state.counters["reread_ms"] = 1e3 * readCpu / double(state.iterations());
+    state.counters["vs_reread"] = recordCpu / readCpu;   // target: at most 1.15
+}
+BENCHMARK(FirstFrameOfVersion)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // 3. Cached display lists: frames after the first of a list with a 20 MB or 200 MB body. The
 // bytes come from the kernel's count of what this process read, so every read is included.
@@ -384,7 +444,22 @@ void ExampleFrame(benchmark::State& state, const std::filesystem::path& example)
         std::string log = logText();
         fail(state, "the example reported: " + log.substr(0, log.find('\n')));
     }
-    for (auto _ : state) frame();
+    frame();   // a list's first frame compiles it; the tape is recorded by the frame after
+    double replayCpu = 0, rereadCpu = 0;
+    for (auto _ : state) {
+        Clock start = now();
+        frame();
+        Clock replayed = now();
+        allowTape(false);
+        frame();
+        allowTape(true);
+        Clock reread = now();
+        state.SetIterationTime(replayed.wall - start.wall);
+        replayCpu += replayed.cpu - start.cpu;
+        rereadCpu += reread.cpu - replayed.cpu;
+    }
+    state.counters["reread_ms"] = 1e3 * rereadCpu / double(state.iterations());
+    state.counters["vs_reread"] = replayCpu / rereadCpu;   // target: at most 1
     std::filesystem::current_path(previous);
 }
 
@@ -396,7 +471,9 @@ void registerExampleFrames() {
     std::sort(examples.begin(), examples.end());
     for (const auto& example : examples) {
         std::string name = "ExampleFrame/" + example.stem().string();
-        benchmark::RegisterBenchmark(name.c_str(), ExampleFrame, example)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(name.c_str(), ExampleFrame, example)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
     }
 }
 }  // namespace

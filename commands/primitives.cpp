@@ -14,8 +14,6 @@
 #include "interpreter/message_log.h"
 #include "interpreter/open_primitive.h"
 
-bool insideBegin = false;
-
 namespace {
 template <GLenum mode>
 void startPrimitive() {

@@ -32,6 +32,29 @@ void loadProjection() {
     glLoadIdentity();
 }
 
+// Mesa's software renderer keeps the attributes of the last primitive its clipper cut and gives
+// them to the first primitive of the next frame: a polygon the script drew half off screen changed
+// the texture coordinates of the next frame's first triangle. A point at the centre of the view,
+// drawn with the start values and with nothing written, leaves it holding those instead.
+void drawNothingWithStartValues() {
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glDepthMask(GL_FALSE);
+    for (GLenum matrix : {GL_PROJECTION, GL_MODELVIEW}) {
+        glMatrixMode(matrix);
+        glPushMatrix();
+        glLoadIdentity();
+    }
+    glBegin(GL_POINTS);
+    glVertex3f(0, 0, 0);
+    glEnd();
+    for (GLenum matrix : {GL_PROJECTION, GL_MODELVIEW}) {
+        glMatrixMode(matrix);
+        glPopMatrix();
+    }
+    glPopAttrib();
+}
+
 // The attribute state every frame starts from: the GL's own initial values and the start-up
 // enables. Mesa 22 restores at glPopAttrib only the groups it saw change since the matching
 // push, and forgets what changed before a nested push and pop (a group's "{ }", GLU's curve
@@ -62,6 +85,7 @@ void applyStartState() {
     glColor4f(1, 1, 1, 1);
     glNormal3f(0, 0, 1);
     glTexCoord4f(0, 0, 0, 1);
+    drawNothingWithStartValues();
 }
 }  // namespace
 

@@ -19,6 +19,7 @@ DisplayListTable table;     // every list of the current file version, by name
 std::string listName;       // the list being compiled, empty when none is
 GLuint listId = 0;          // its id, 0 when none is
 int recordedNesting = 0;    // groups open in the body being compiled
+long compiledLists = 0;     // lists begun since start
 
 // More calls than this in one replay would hold the frame for seconds or for ever: a few lines
 // of lists that each call the previous one twice draw 2^60 times.
@@ -29,6 +30,7 @@ constexpr int maxListNesting = 64;
 
 void startList(const std::string& name, std::int64_t namePosition) {
     DisplayListEntry& entry = table[name];
+    ++compiledLists;
     entry.listId = glGenLists(1);
     entry.namePosition = namePosition;
     listName = name;
@@ -108,6 +110,7 @@ const DisplayListTable& displayListTable() { return table; }
 const std::string& currentListName() { return listName; }
 
 GLuint compilingList() { return listId; }
+long listsCompiled() { return compiledLists; }
 
 void noteRecordedGroup(int change) {
     if (listName.empty()) return;

@@ -24,6 +24,9 @@ const DisplayListTable& displayListTable();
 const std::string& currentListName();
 // The id of the list being compiled, 0 when none is.
 GLuint compilingList();
+// How many lists have been compiled since the process started (a run compiled one when the
+// count moved).
+long listsCompiled();
 
 // The "{" and "}" handlers report each push (+1) and pop (-1) they record into the list being
 // compiled, so the list knows how many stack levels its replay needs.

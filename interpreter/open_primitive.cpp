@@ -9,6 +9,8 @@
 
 #include "interpreter/display_lists.h"
 
+bool insideBegin = false;
+
 namespace {
 // One call of vertex data held for a primitive that a display list records.
 struct HeldCall {

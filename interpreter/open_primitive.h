@@ -6,6 +6,11 @@
 
 #include <GL/gl.h>
 
+// True from a successful Begin of any kind (plain, NURBS surface or curve) to the End that
+// closes it. Lasts across runs and script files. Only Begin and End change it; the runner reads
+// it, since a frame that ends with it set is read differently the next time.
+extern bool insideBegin;
+
 // Opens a primitive of this GL kind in the current compile context.
 void openPrimitive(GLenum mode);
 // Closes the primitive when it was opened in this compile context (the id of the display list

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "interpreter/command_table.h"
+#include "interpreter/command_tape.h"
 #include "interpreter/display_lists.h"
 #include "interpreter/grouping.h"
 #include "interpreter/message_log.h"
@@ -30,6 +31,16 @@ struct FileTime {
     bool operator==(const FileTime&) const = default;
 };
 
+// What names a file's content for the tape: besides the modification time, the device, inode,
+// size and change time. The change time moves with every write and no user can set it back, so
+// a save that restores the old modification time (touch -d) still makes a new content.
+struct FileIdentity {
+    std::uint64_t device = 0, inode = 0;
+    std::int64_t size = -1;
+    FileTime modified, changed;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 // A file that cannot be queried has this time: runs stay latched while it is missing, and it
 // runs again as soon as it is back, since its real time differs from this one.
 constexpr FileTime missingFile = {INT64_MIN, 0};
@@ -39,10 +50,25 @@ std::string lastFileName;      // the name at the previous run that had one
 FileTime lastModification;     // its modification time then
 bool scriptFailed = false;     // the error latch for the current version
 
-FileTime modificationTime(const std::string& name) {
+// The tape of the content named by tapeIdentity, valid once a clean frame has recorded it.
+CommandTape tape;
+FileIdentity tapeIdentity;
+bool tapeRecorded = false;
+bool tapeAllowed = true;       // corvane-render --reread turns it off
+bool lastRunReplayed = false;
+
+FileIdentity identityOf(const std::string& name) {
     struct stat status {};
-    if (::stat(name.c_str(), &status) != 0) return missingFile;
-    return {std::int64_t(status.st_mtim.tv_sec), status.st_mtim.tv_nsec};
+    if (::stat(name.c_str(), &status) != 0) return {0, 0, -1, missingFile, missingFile};
+    return {std::uint64_t(status.st_dev), std::uint64_t(status.st_ino),
+            std::int64_t(status.st_size),
+            {std::int64_t(status.st_mtim.tv_sec), status.st_mtim.tv_nsec},
+            {std::int64_t(status.st_ctim.tv_sec), status.st_ctim.tv_nsec}};
+}
+
+void forgetTape() {
+    tape.clear();
+    tapeRecorded = false;
 }
 
 void fail(const std::string& message) {
@@ -50,11 +76,12 @@ void fail(const std::string& message) {
     scriptFailed = true;
 }
 
-// A new version: its lists, log and latch start afresh.
+// A new version: its lists, log, latch and tape start afresh.
 void forgetVersion() {
     deleteDisplayLists();
     scriptFailed = false;
     resetLog();
+    forgetTape();
 }
 
 // The end-of-script messages point at the end of the file.
@@ -74,25 +101,31 @@ void checkEndOfScript(int validTokens) {
     endGroups();
 }
 
-// The token loop. Returns the count of valid tokens.
-int interpret(ScriptStream& in) {
+// The token loop. Returns the count of valid tokens. A recording tape gets each command before
+// its handler runs, and the values its handler reads from the stream; the command words and
+// comments, which a replay does not read, stay off it.
+int interpret(ScriptStream& in, CommandTape* recording) {
     std::string token;
     char line[2000];
     int validTokens = 0;
     while (in.good()) {
         token.clear();   // a failed extraction leaves the token as it was
+        in.recordInto(nullptr);
         in >> token;
+        in.recordInto(recording);
         if (token.empty()) continue;
         if (token[0] == '#') {
             in.getline(line, sizeof line);
             continue;
         }
-        setMessageOffset(in.position() - std::int64_t(token.size()));
+        std::int64_t offset = in.position() - std::int64_t(token.size());
+        setMessageOffset(offset);
         CommandHandler handler = findCommand(token);
         if (!handler) {
             fail("Unknown command \"" + token + "\"");
             continue;
         }
+        if (recording) recording->addCommand(handler, offset);
         noteCommandDispatched();
         if (!handler(in)) scriptFailed = true;
         if (in.good() || in.eof())
@@ -103,7 +136,52 @@ int interpret(ScriptStream& in) {
     return validTokens;
 }
 
+std::string wordOf(CommandHandler handler) {
+    for (const auto& [word, known] : commandTable())
+        if (known == handler) return word;
+    return "";
+}
+
+// A recorded frame run again: each handler with the values it read, in order. The end-of-script
+// checks are the same as for a frame read from the file.
+int replayTape() {
+    ScriptStream in = ScriptStream::replaying(tape);
+    int validTokens = 0;
+    for (const CommandTape::Command& command : tape.commands()) {
+        setMessageOffset(command.offset);
+        noteCommandDispatched();
+        in.replayCommand(command);
+        if (!command.handler(in)) scriptFailed = true;
+        if (in.good() || in.eof()) {
+            ++validTokens;
+        } else {   // a read the tape did not hold: never in a version recorded clean
+            fail("Problems parsing arguments to " + wordOf(command.handler));
+            break;
+        }
+    }
+    return validTokens;
+}
+
+// Reads the file, recording the frame when it may become the tape: the content has no tape yet,
+// and the frame starts outside any Begin (Begin reads its word only then). The recording is
+// kept when the frame compiled no list (that frame reads the bodies later frames skip), ends
+// outside any Begin (or the next frame would read differently) and reported nothing.
+int readScript(ScriptStream& in) {
+    bool recording = tapeAllowed && !tapeRecorded && !tape.overflowed() && !insideBegin;
+    long listsBefore = listsCompiled();
+    if (recording) tape.clear();
+    int validTokens = interpret(in, recording ? &tape : nullptr);
+    if (recording && !tape.overflowed()) {
+        if (listsCompiled() == listsBefore && !insideBegin && !scriptFailed)
+            tapeRecorded = true;
+        else
+            tape.clear();
+    }
+    return validTokens;
+}
+
 bool runCurrentVersion() {
+    lastRunReplayed = false;
     if (scriptFileName().empty()) {
         // One line is enough: repeating it every frame would grow the log without bound.
         const auto& messages = logMessages();
@@ -113,20 +191,30 @@ bool runCurrentVersion() {
         }
         return true;
     }
-    FileTime modified = modificationTime(scriptFileName());
-    if (scriptFileName() != lastFileName || !(modified == lastModification)) forgetVersion();
+    FileIdentity identity = identityOf(scriptFileName());
+    if (scriptFileName() != lastFileName || !(identity.modified == lastModification))
+        forgetVersion();
     lastFileName = scriptFileName();
-    lastModification = modified;
+    lastModification = identity.modified;
+    if (!(identity == tapeIdentity)) forgetTape();
+    tapeIdentity = identity;
     if (scriptFailed) return false;
 
-    ScriptStream in(scriptFileName());
-    if (in.fail()) {
-        setMessageOffset(-1);
-        fail("Cannot open: " + scriptFileName());
-        return false;
+    int validTokens = 0;
+    if (tapeRecorded && tapeAllowed) {
+        beginGroups();
+        validTokens = replayTape();
+        lastRunReplayed = true;
+    } else {
+        ScriptStream in(scriptFileName());
+        if (in.fail()) {
+            setMessageOffset(-1);
+            fail("Cannot open: " + scriptFileName());
+            return false;
+        }
+        beginGroups();
+        validTokens = readScript(in);
     }
-    beginGroups();
-    int validTokens = interpret(in);
     checkEndOfScript(validTokens);
     return !scriptFailed;
 }
@@ -143,4 +231,12 @@ void resetRunner() {
     lastFileName.clear();
     lastModification = {};
     scriptFailed = false;
+    forgetTape();
+    tapeIdentity = {};
+    lastRunReplayed = false;
 }
+
+void allowTape(bool allowed) { tapeAllowed = allowed; }
+
+bool lastRunWasReplayed() { return lastRunReplayed; }
+std::size_t tapeSize() { return tapeRecorded ? tape.size() : 0; }

@@ -1,7 +1,17 @@
 // The script runner: once per frame it reads the whole script and dispatches every word.
 #pragma once
 
+#include <cstddef>
+
 // True when no file is named or this version of the file ran without a reported error.
 bool runScript();
 // Forgets the remembered file, time and latch (a fresh process, for tests and tools).
 void resetRunner();
+
+// The tape: a version's clean frame recorded, replayed by later frames instead of reading the
+// file. Allowed unless turned off (corvane-render --reread, which exists to compare the two);
+// while it is off, frames neither record nor replay, and a tape already made is kept.
+void allowTape(bool allowed);
+bool lastRunWasReplayed();
+// The bytes the current version's tape holds, 0 when there is none.
+std::size_t tapeSize();

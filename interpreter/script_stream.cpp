@@ -14,6 +14,7 @@
 #include <cstring>
 #include <limits>
 #include <system_error>
+#include <type_traits>
 
 #include <fcntl.h>
 #include <locale.h>
@@ -183,7 +184,11 @@ ScriptStream::ScriptStream(ScriptStream&& other) noexcept
       readsText(other.readsText),
       numberScratch(std::move(other.numberScratch)),
       flags(other.flags),
-      fetchedBytes(other.fetchedBytes) {
+      fetchedBytes(other.fetchedBytes),
+      recorder(other.recorder),
+      player(other.player),
+      nextValue(other.nextValue),
+      replayPosition(other.replayPosition) {
     other.descriptor = -1;
     other.opened = false;
     other.cursor = other.fetchedEnd = nullptr;
@@ -239,29 +244,30 @@ bool ScriptStream::skipSpace() {
     }
 }
 
-ScriptStream& ScriptStream::operator>>(std::string& word) {
-    if (!skipSpace()) return *this;
+bool ScriptStream::readWord(std::string& word) {
+    if (!skipSpace()) return false;
     word.clear();
     for (;;) {
         const char* p = cursor;
         while (p != fetchedEnd && !isSpace(*p)) ++p;
         word.append(cursor, p);
         cursor = p;
-        if (p != fetchedEnd) return *this;
+        if (p != fetchedEnd) return true;
         if (!refill()) {
             flags |= eofbit;
-            return *this;
+            return true;
         }
     }
 }
 
-ScriptStream& ScriptStream::operator>>(char& value) {
-    if (skipSpace()) value = *cursor++;
-    return *this;
+bool ScriptStream::readChar(char& value) {
+    if (!skipSpace()) return false;
+    value = *cursor++;
+    return true;
 }
 
-ScriptStream& ScriptStream::operator>>(float& value) {
-    if (!skipSpace()) return *this;
+bool ScriptStream::readFloat(float& value) {
+    if (!skipSpace()) return false;
     const NumberScan scan = scanNumber(cursor, fetchedEnd);
     if (scan.stop) {
         // Common case: the number and the byte after it are in the buffer, so no copy is needed.
@@ -271,7 +277,7 @@ ScriptStream& ScriptStream::operator>>(float& value) {
     } else {
         readFloatSlow(value);
     }
-    return *this;
+    return true;
 }
 
 // The number reaches the end of the buffer: scan it byte by byte across refills, building the
@@ -359,8 +365,8 @@ ScriptStream::State ScriptStream::convertFloat(const char* first, const char* la
     return goodbit;
 }
 
-ScriptStream& ScriptStream::operator>>(int& value) {
-    if (!skipSpace()) return *this;
+bool ScriptStream::readInt(int& value) {
+    if (!skipSpace()) return false;
     // Read as a long first, then narrow, saturating, like operator>>(int&).
     long wide;
     State err;
@@ -384,7 +390,7 @@ ScriptStream& ScriptStream::operator>>(int& value) {
         value = int(wide);
     }
     flags |= err;
-    return *this;
+    return true;
 }
 
 ScriptStream::State ScriptStream::readLongSlow(long& value) {
@@ -402,6 +408,81 @@ ScriptStream::State ScriptStream::readLongSlow(long& value) {
     State err = scan.finish(value);
     if (c < 0) err |= eofbit;
     return err;
+}
+
+// The extractions: read from the file, and put on the tape when one records; or, replaying,
+// taken from the tape. A read that found no token leaves the variable as it was, both ways.
+ScriptStream& ScriptStream::operator>>(std::string& word) {
+    if (player) return replay(CommandTape::Kind::word, &word);
+    bool assigned = readWord(word);
+    if (recorder) recorder->addWord(assigned ? word : std::string(), recordedFlags(assigned), position());
+    return *this;
+}
+
+template <class T>
+ScriptStream& ScriptStream::extract(CommandTape::Kind kind, T& value, bool (ScriptStream::*read)(T&)) {
+    if (player) return replay(kind, &value);
+    bool assigned = (this->*read)(value);
+    if (recorder) {
+        CommandTape::Value recorded{};
+        if constexpr (std::is_same_v<T, float>) recorded.number = value;
+        if constexpr (std::is_same_v<T, int>) recorded.whole = value;
+        if constexpr (std::is_same_v<T, char>) recorded.character = value;
+        recorded.kind = kind;
+        recorded.flags = recordedFlags(assigned);
+        recorded.end = position();
+        recorder->addValue(recorded);
+    }
+    return *this;
+}
+
+ScriptStream& ScriptStream::operator>>(int& value) {
+    return extract(CommandTape::Kind::whole, value, &ScriptStream::readInt);
+}
+
+ScriptStream& ScriptStream::operator>>(float& value) {
+    return extract(CommandTape::Kind::number, value, &ScriptStream::readFloat);
+}
+
+ScriptStream& ScriptStream::operator>>(char& value) {
+    return extract(CommandTape::Kind::character, value, &ScriptStream::readChar);
+}
+
+std::uint8_t ScriptStream::recordedFlags(bool assigned) const {
+    return std::uint8_t(flags | (assigned ? assignedBit : 0));
+}
+
+ScriptStream ScriptStream::replaying(const CommandTape& tape) {
+    ScriptStream stream(1);
+    stream.player = &tape;
+    stream.opened = true;
+    return stream;
+}
+
+void ScriptStream::replayCommand(const CommandTape::Command& command) {
+    nextValue = command.firstValue;
+    replayPosition = command.offset;
+}
+
+// The recorded read stands in for this one. A read the tape does not hold (which a clean version
+// never makes) fails, as a read past the end of the file would.
+ScriptStream& ScriptStream::replay(CommandTape::Kind kind, void* variable) {
+    if (nextValue >= player->valueCount() || player->value(nextValue).kind != kind) {
+        flags |= failbit | eofbit;
+        return *this;
+    }
+    const CommandTape::Value& recorded = player->value(nextValue++);
+    flags = recorded.flags & ~assignedBit;
+    replayPosition = recorded.end;
+    if (!(recorded.flags & assignedBit)) return *this;
+    switch (kind) {
+    case CommandTape::Kind::word: *static_cast<std::string*>(variable) = player->word(recorded.word); break;
+    case CommandTape::Kind::whole: *static_cast<int*>(variable) = recorded.whole; break;
+    case CommandTape::Kind::number: *static_cast<float*>(variable) = recorded.number; break;
+    case CommandTape::Kind::character: *static_cast<char*>(variable) = recorded.character; break;
+    case CommandTape::Kind::seek: break;
+    }
+    return *this;
 }
 
 ScriptStream& ScriptStream::getline(char* buffer, std::streamsize size) {
@@ -449,6 +530,7 @@ ScriptStream& ScriptStream::getline(char* buffer, std::streamsize size) {
 }
 
 std::int64_t ScriptStream::tellg() {
+    if (player) return flags == goodbit ? replayPosition : -1;
     if (flags != goodbit) {
         flags |= failbit;
         return -1;
@@ -457,17 +539,30 @@ std::int64_t ScriptStream::tellg() {
 }
 
 ScriptStream& ScriptStream::seekg(std::int64_t target) {
+    if (player) return replay(CommandTape::Kind::seek, nullptr);
+    seekTo(target);
+    if (recorder) {
+        CommandTape::Value recorded{};
+        recorded.kind = CommandTape::Kind::seek;
+        recorded.flags = recordedFlags(false);
+        recorded.end = position();
+        recorder->addValue(recorded);
+    }
+    return *this;
+}
+
+void ScriptStream::seekTo(std::int64_t target) {
     flags &= ~eofbit;
     if (flags != goodbit) {
         flags |= failbit;
-        return *this;
+        return;
     }
     // Past the end is fine, as with a file, up to what the file system allows; only there is the
     // descriptor asked (its own offset is never used for reading).
     if (!opened || target < 0 ||
         (!readsText && target > sizeAtOpen && ::lseek(descriptor, off_t(target), SEEK_SET) < 0)) {
         flags |= failbit;
-        return *this;
+        return;
     }
     const std::int64_t offset = target - bufferOffset;
     if (offset >= 0 && offset <= fetchedEnd - storage.get()) {
@@ -478,5 +573,5 @@ ScriptStream& ScriptStream::seekg(std::int64_t target) {
         cursor = fetchedEnd = storage.get();
         nextReadSize = std::min(firstReadSize, storageSize);
     }
-    return *this;
+    return;
 }

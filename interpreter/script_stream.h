@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "interpreter/command_tape.h"
+
 class ScriptStream {
 public:
     // The flags, with the values and meaning of std::ios_base::iostate.
@@ -32,6 +34,12 @@ public:
     explicit ScriptStream(const std::string& path, std::size_t bufferSize = defaultBufferSize);
     // Reads from text held in memory (tests, fuzzing), through the same buffer logic.
     static ScriptStream fromText(std::string text, std::size_t bufferSize = defaultBufferSize);
+    // Hands back a tape's values instead of reading: each extraction (and seek) gives exactly
+    // what the recorded one gave, flags and position included. replayCommand starts a command.
+    static ScriptStream replaying(const CommandTape& tape);
+    void replayCommand(const CommandTape::Command& command);
+    // While set, every extraction and seek is also put on the tape.
+    void recordInto(CommandTape* tape) { recorder = tape; }
 
     ScriptStream(ScriptStream&& other) noexcept;
     ScriptStream& operator=(ScriptStream&&) = delete;
@@ -53,7 +61,9 @@ public:
     ScriptStream& seekg(std::int64_t position);
 
     // The logical read position, without tellg's side effects (for message locations).
-    std::int64_t position() const { return bufferOffset + (cursor - storage.get()); }
+    std::int64_t position() const {
+        return player ? replayPosition : bufferOffset + (cursor - storage.get());
+    }
 
     State rdstate() const { return flags; }
     void clear(State state = goodbit) { flags = state; }
@@ -69,6 +79,19 @@ public:
 
 private:
     ScriptStream(std::size_t bufferSize);
+
+    // The reads themselves; false when no token was found and the variable was left alone.
+    bool readWord(std::string& word);
+    bool readInt(int& value);
+    bool readFloat(float& value);
+    bool readChar(char& value);
+    void seekTo(std::int64_t position);
+    template <class T>
+    ScriptStream& extract(CommandTape::Kind kind, T& value, bool (ScriptStream::*read)(T&));
+    ScriptStream& replay(CommandTape::Kind kind, void* variable);
+    // The flags as the tape keeps them, with whether the read stored a value.
+    static constexpr std::uint8_t assignedBit = 0x80;
+    std::uint8_t recordedFlags(bool assigned) const;
 
     // Next byte without consuming it, or -1 at end of file; refills when the buffer is used up.
     int peek() { return cursor != fetchedEnd ? std::uint8_t(*cursor) : peekSlow(); }
@@ -97,4 +120,9 @@ private:
 
     State flags = goodbit;
     std::uint64_t fetchedBytes = 0;
+
+    CommandTape* recorder = nullptr;          // the tape being recorded, if any
+    const CommandTape* player = nullptr;      // the tape being replayed, if any
+    std::size_t nextValue = 0;                // ... its next value
+    std::int64_t replayPosition = 0;          // ... the position after the last value
 };

@@ -273,15 +273,21 @@ TEST_F(GlIsolationTest, NurbsSamplingIsBounded) {
     EXPECT_EQ(logOf(), "NURBS surface has too many spans to draw (999 by 999)\n");
 }
 
-// What a frame sets lasts to its end: every frame of an unchanged script looks the same, each
-// curve's line speaks of its own calls, and the frame itself never makes a call the GL refuses.
+// What a frame sets lasts to its end: every frame of an unchanged script looks the same (also
+// when the GL driver would carry over what it clipped last), each curve's line speaks of its own
+// calls, and the frame itself never makes a call the GL refuses.
 TEST_F(GlIsolationTest, NoFrameChangesTheNext) {
     for (const std::string& script :
          {std::string("Translate 0 0 -4 Sphere DiffuseColor 1 0 0 { }\n"),
           std::string("Translate 0 0 -4 Sphere Enable Texture TextureMode Replace "
                       "Disable DepthTest SpecularColor 1 1 1 Shininess 9 { } LightPosition 0 1 0 0\n"),
           std::string("Translate 0 0 -4 Sphere BeginList L AmbientColor 1 0 0 { } EndList "
-                      "CallList L\n")}) {
+                      "CallList L\n"),
+          // A triangle the clipper cuts away last, with a texture coordinate of its own.
+          std::string("Translate 0 0 -3.5 Enable Texture TextureImage " CORVANE_SOURCE_DIR
+                      "/examples/checker.png Begin Polygon Vertex 0.4 -0.1 1 Vertex 0 -0.1 -0.6 "
+                      "Vertex -1 -1.3 -1.2 TextureCoord 0.14 0.19 End Translate 0 0 9 "
+                      "Begin Triangles Vertex -0.1 0 0 Vertex 0.1 0 0 Vertex 0 1 0 End\n")}) {
         SCOPED_TRACE(script);
         writeScript(script);
         std::vector<Picture> frames;

@@ -21,7 +21,7 @@ const char* const renderUsage =
     "usage: corvane-render SCRIPT [-o OUT.png|OUT.mp4|OUT.webm|OUT.gif] [--size WxH]\n"
     "       [--frames N] [--fps F] [--raw-log] [view options] [--clock S] [--every K]\n"
     "       [--reference REF.png [--tolerance T] [--threshold F] [--diff OUT.png]] [--check]\n"
-    "       [--stats]   (--help for details)\n";
+    "       [--stats] [--reread]   (--help for details)\n";
 
 const char* const renderHelp =
     "Runs a scene script without a visible window, as the viewer's drawing area would show it.\n"
@@ -74,8 +74,10 @@ const char* const renderHelp =
     "                    dimmed grey copy of the frame\n"
     "  --check           run one frame and print the diagnostics only; no picture\n"
     "  --stats           print on stderr the number of frames, the mean and largest time of\n"
-    "                    runScript per frame, and the commands dispatched and display lists\n"
-    "                    replayed by the last frame\n"
+    "                    runScript per frame, the commands dispatched and display lists\n"
+    "                    replayed by the last frame, and whether it was replayed from the tape\n"
+    "  --reread          read the script from its file on every frame, as before the tape\n"
+    "                    existed: for comparing the two; the pictures are the same\n"
     "  --help            show this text\n"
     "An option's value is the next word, or follows an equals sign: --size=800x600.\n"
     "\n"
@@ -400,6 +402,11 @@ std::string readStats(const std::string&, ParsedOptions& parsed) {
     return "";
 }
 
+std::string readReread(const std::string&, ParsedOptions& parsed) {
+    parsed.options.reread = true;
+    return "";
+}
+
 // Options that only make sense together, checked once the whole line has been read.
 std::string checkCombinations(const RenderOptions& o) {
     if (o.script.empty()) return "no script given";
@@ -442,6 +449,7 @@ const OptionRow rows[] = {
     {"--diff", "a file name", readDiff},
     {"--check", nullptr, readCheck},
     {"--stats", nullptr, readStats},
+    {"--reread", nullptr, readReread},
 };
 
 // Thrown from an option's callback to stop at the first refused value, as read in order.

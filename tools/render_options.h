@@ -28,6 +28,7 @@ struct RenderOptions {
     bool rawLog = false;
     bool check = false;             // one frame, diagnostics only
     bool stats = false;
+    bool reread = false;            // read the script every frame: no tape
     std::string reference;          // picture the last frame is compared with
     std::string diff;               // where the comparison picture goes
     int tolerance = 8;              // largest channel difference a pixel may have and still match

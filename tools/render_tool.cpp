@@ -22,6 +22,7 @@
 #include "interpreter/command_table.h"
 #include "interpreter/message_log.h"
 #include "interpreter/run_stats.h"
+#include "interpreter/runner.h"
 #include "interpreter/script_location.h"
 #include "scene/clock.h"
 #include "scene/script_file.h"
@@ -129,7 +130,10 @@ void printStats(const FrameTimes& times) {
               << "runScript time per frame: mean " << mean * 1000 << " ms, largest "
               << times.largestSeconds * 1000 << " ms\n"
               << "last frame: " << commandsDispatchedLastRun() << " commands dispatched, "
-              << listsReplayedLastRun() << " display lists replayed\n";
+              << listsReplayedLastRun() << " display lists replayed\n"
+              << "tape: " << (lastRunWasReplayed() ? "the last frame was replayed from it"
+                                                   : "the last frame was read from the script")
+              << "; it holds " << tapeSize() << " bytes\n";
 }
 
 void printDiagnostics(const std::string& script) {
@@ -173,6 +177,7 @@ int renderMain(int argc, char** argv) {
     if (int status = openDrawingArea(options)) return status;
     applyViewOptions(options);
     chooseScriptFile(options.script);
+    allowTape(!options.reread);
     VideoOutput video;
     std::string error;
     if (isVideo(options.output) && !video.open(ffmpeg, options.output.prefix, options.width,

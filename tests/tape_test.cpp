@@ -1,0 +1,157 @@
+// The command tape: frames replayed from it are the frames read from the file, picture, log and
+// standard output alike, and every kind of edit to the file is seen at the next frame.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "frame/frame.h"
+#include "frame/offscreen.h"
+#include "frame/session.h"
+#include "interpreter/message_log.h"
+#include "interpreter/runner.h"
+#include "scene/clock.h"
+#include "scene/script_file.h"
+#include "tests/gl_test.h"
+#include "tests/script_generator.h"
+
+namespace {
+class TapeTest : public GlTest {
+protected:
+    void TearDown() override {
+        allowTape(true);
+        GlTest::TearDown();
+    }
+    // Six frames of the script as the viewer runs them, the clock ticking between them: every
+    // picture, then the log and what the frames printed.
+    std::vector<std::string> framesOf(const std::string& path, bool tape) {
+        resetSession();
+        allowTape(tape);
+        chooseScriptFile(path);
+        std::vector<std::string> seen;
+        testing::internal::CaptureStdout();
+        for (int i = 0; i < 6; ++i) {
+            if (i > 0) advanceSceneClock();
+            frame();
+            std::vector<unsigned char> pixels = readFramePixels();
+            seen.emplace_back(pixels.begin(), pixels.end());
+        }
+        std::fflush(stdout);
+        seen.push_back(testing::internal::GetCapturedStdout());
+        seen.push_back(logText());
+        return seen;
+    }
+    // Whether the tape and re-reading give the same frames; also that the tape was used.
+    void expectSameFrames(const std::string& path, int& replayed) {
+        std::vector<std::string> taped = framesOf(path, true);
+        replayed += lastRunWasReplayed();
+        std::vector<std::string> read = framesOf(path, false);
+        ASSERT_EQ(taped.size(), read.size());
+        for (std::size_t i = 0; i < taped.size(); ++i)
+            EXPECT_TRUE(taped[i] == read[i]) << (i < 6 ? "frame " + std::to_string(i)
+                                                       : i == 6 ? "standard output" : "log");
+    }
+    // Saves new text over the script in place, keeping or giving the modification time.
+    void save(const std::string& path, const std::string& text, const timespec* modified = nullptr) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+        if (modified) {
+            timespec times[2] = {*modified, *modified};
+            ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        }
+    }
+};
+
+TEST_F(TapeTest, ReplayedFramesAreTheFramesReadFromTheFile) {
+    int replayed = 0, scripts = 0;
+    // The examples, from their own directory as users run them.
+    ASSERT_EQ(chdir(CORVANE_SOURCE_DIR "/examples"), 0);
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+        if (entry.path().extension() != ".txt") continue;
+        SCOPED_TRACE(entry.path().string());
+        expectSameFrames(entry.path().string(), replayed);
+        ++scripts;
+    }
+    // A thousand generated scripts: every word, lists, arrays, NURBS, textures, transforms
+    // driven by the clock.
+    std::string copy = "cp " CORVANE_SOURCE_DIR "/examples/checker.png " + directory;
+    ASSERT_EQ(std::system(copy.c_str()), 0);
+    ASSERT_EQ(chdir(directory.c_str()), 0);
+    for (std::uint64_t seed = 0; seed < 1000 && !HasFailure(); ++seed) {
+        std::string script = generateScript(seed);
+        SCOPED_TRACE("seed " + std::to_string(seed) + ":\n" + script);
+        expectSameFrames(writeScript(script), replayed);
+        ++scripts;
+    }
+    ASSERT_EQ(chdir(CORVANE_SOURCE_DIR), 0);
+    // Most of them run cleanly, and those replay their tape.
+    EXPECT_GT(replayed, scripts / 3);
+}
+
+TEST_F(TapeTest, EveryEditIsSeenAtTheNextFrame) {
+    const std::string red = "Disable Lighting Color 1 0 0 Translate 0 0 -3 Box\n";
+    const std::string green = "Disable Lighting Color 0 1 0 Translate 0 0 -3 Box\n";
+    const std::array<int, 3> redPixel = {255, 0, 0}, greenPixel = {0, 255, 0};
+    std::string path = writeScript(red);
+    auto settle = [&] {   // the first frame records, the second replays
+        EXPECT_TRUE(frame());
+        EXPECT_TRUE(frame());
+        EXPECT_TRUE(lastRunWasReplayed());
+    };
+    settle();
+    EXPECT_EQ(centre(), redPixel);
+
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    // Rewritten in place, the modification time set back as it was (touch -d): only the
+    // change time tells, and it does.
+    save(path, green, &before.st_mtim);
+    EXPECT_TRUE(frame());
+    EXPECT_FALSE(lastRunWasReplayed());
+    EXPECT_EQ(centre(), greenPixel);
+    settle();
+    // Twice within one tick of the clock, the second save as long as the first.
+    save(path, red);
+    save(path, green);
+    EXPECT_TRUE(frame());
+    EXPECT_EQ(centre(), greenPixel);
+    settle();
+    // Grown and shrunk.
+    save(path, "# a longer version\n" + red);
+    EXPECT_TRUE(frame());
+    EXPECT_EQ(centre(), redPixel);
+    settle();
+    save(path, green.substr(0, green.size() - 4));   // "Box" cut off: nothing drawn
+    EXPECT_TRUE(frame());
+    EXPECT_FALSE(drawnAt(size / 2, size / 2));
+    // Replaced by a rename, as editors save.
+    std::string other = directory + "/other.txt";
+    std::ofstream(other, std::ios::binary) << green;
+    ASSERT_EQ(std::rename(other.c_str(), path.c_str()), 0);
+    EXPECT_TRUE(frame());
+    EXPECT_EQ(centre(), greenPixel);
+    settle();
+
+    // A picture changed between frames shows at the next one: TextureImage loads it on every
+    // replayed frame too.
+    const std::string picture = directory + "/picture.ppm";
+    auto paint = [&](unsigned char r, unsigned char g, unsigned char b) {
+        std::ofstream out(picture, std::ios::binary);
+        out << "P6 2 2 255\n";
+        for (int i = 0; i < 4; ++i) out << r << g << b;
+    };
+    paint(0, 0, 255);
+    save(path, "Disable Lighting TextureImage " + picture +
+                   " Enable Texture TextureMode Replace TextureCoord 0.5 0.5 Translate 0 0 -3 Box\n");
+    settle();
+    EXPECT_EQ(centre(), (std::array<int, 3>{0, 0, 255}));
+    paint(255, 255, 0);
+    EXPECT_TRUE(frame());
+    EXPECT_TRUE(lastRunWasReplayed());
+    EXPECT_EQ(centre(), (std::array<int, 3>{255, 255, 0}));
+}
+}  // namespace

@@ -459,6 +459,11 @@ TEST_F(RenderToolTest, VideosThroughFfmpeg) {
     Result r = render(orrery + " --frames 10 --size 320x200 -o " + directory + "/orrery.mp4");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(framesOf(directory + "/orrery.mp4"), "320,200,10\n");
+    struct stat status {};
+    ASSERT_EQ(stat((directory + "/orrery.mp4").c_str(), &status), 0);
+    mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask);   // as readable as a picture, not private
     r = render(orrery + " --frames 9 --every 2 --fps=10 --size 64x48 -o " + directory + "/o.gif");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(framesOf(directory + "/o.gif"), "64,48,5\n");

@@ -88,6 +88,11 @@ bool VideoOutput::open(const std::string& ffmpeg, const std::string& name, int w
     fs::path target(name);
     std::string directory = target.parent_path().empty() ? "." : target.parent_path().string();
     partial = scratchFile(directory + "/." + target.filename().string() + ".partial-XXXXXX");
+    // mkstemp makes the file private to its owner; the video it becomes should be readable as
+    // any file the user writes is, under their umask.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (!partial.empty()) ::chmod(partial.c_str(), 0666 & ~mask);
     const char* tmp = std::getenv("TMPDIR");
     messages = scratchFile(std::string(tmp && *tmp ? tmp : "/tmp") + "/corvane-ffmpeg-XXXXXX");
     if (partial.empty() || messages.empty()) {

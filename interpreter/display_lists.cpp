@@ -36,6 +36,7 @@ void startList(const std::string& name, std::int64_t namePosition) {
     listName = name;
     listId = entry.listId;
     recordedNesting = 0;
+    forgetListValues();
     glNewList(entry.listId, GL_COMPILE);
 }
 
@@ -101,6 +102,7 @@ bool callList(ScriptStream& in) {
         return refuse("Display list " + name + " nests groups too deeply to be called here");
     }
     glCallList(called.listId);
+    forgetListValues();
     noteListReplayed();
     return true;
 }

@@ -2,9 +2,11 @@
 // Recorded into a display list, it is held here until its End and then recorded whole, cut to
 // the vertices its kind draws: Mesa 22 corrupts its heap ending a list that holds a primitive
 // too short to draw followed by an attribute, or two such primitives in a row, and a held
-// primitive never reaches it that way.
+// primitive never reaches it that way. Nor does its first vertex lack a colour, normal or
+// texture coordinate that a later one has (see giveLateAttributesFirst).
 #include "interpreter/open_primitive.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "interpreter/display_lists.h"
@@ -45,6 +47,42 @@ void issue(const HeldCall& call) {
     }
 }
 
+// The colour, normal and texture coordinate the list being compiled last gave, where known.
+struct KnownValues {
+    bool known[HeldCall::texCoord + 1] = {};
+    float values[HeldCall::texCoord + 1][3] = {};
+} listValues;
+
+void noteListValue(const HeldCall& call) {
+    listValues.known[call.kind] = true;
+    std::copy(call.values, call.values + 3, listValues.values[call.kind]);
+}
+
+// Gives, before the first vertex, each attribute that the drawn vertices first meet after it:
+// the value the list last gave, or else the value they meet. Where a list meets a value first in
+// a primitive's middle, Mesa 22 ends the list by switching all of it, and every list it calls, to
+// replay vertex by vertex; the shapes and primitives it had stored with shared vertices then
+// replay from past their own, beyond the end of Mesa's buffer at worst: garbage geometry that
+// changes with whatever the lists compiled before left there. The earlier vertices of such a
+// primitive take the value it meets (the one the list gave before, where it did).
+void giveLateAttributesFirst(int drawn) {
+    bool vertexSeen = false, given[HeldCall::texCoord + 1] = {};
+    for (std::size_t next = 0; drawn > 0; ++next) {
+        const HeldCall& call = held[next];
+        if (call.kind == HeldCall::vertex) {
+            vertexSeen = true;
+            --drawn;
+        } else if (!given[call.kind]) {
+            given[call.kind] = true;
+            if (!vertexSeen) continue;
+            HeldCall first = call;
+            if (listValues.known[call.kind])
+                std::copy_n(listValues.values[call.kind], 3, first.values);
+            issue(first);
+        }
+    }
+}
+
 // Records the held primitive: the vertices its kind draws with, between glBegin and glEnd,
 // then whatever came after the last of them except vertices, so that the current colour,
 // normal and texture coordinate end as they would drawn at once.
@@ -55,6 +93,7 @@ void recordHeldPrimitive() {
     std::size_t next = 0;
     if (drawn > 0) {
         glBegin(primitiveMode);
+        giveLateAttributesFirst(drawn);
         for (int given = 0; given < drawn; ++next) {
             issue(held[next]);
             given += held[next].kind == HeldCall::vertex;
@@ -63,6 +102,8 @@ void recordHeldPrimitive() {
     }
     for (; next < held.size(); ++next)
         if (held[next].kind != HeldCall::vertex) issue(held[next]);
+    for (const HeldCall& call : held)
+        if (call.kind != HeldCall::vertex) noteListValue(call);
     held.clear();
 }
 
@@ -70,10 +111,13 @@ void recordHeldPrimitive() {
 // vertex pending and, with a texture coordinate and a texture about, never finishes the frame.
 template <HeldCall::Kind kind, void (*call)(const GLfloat*)>
 void give(const float* values) {
-    if (recordingPrimitive())
-        held.push_back({kind, {values[0], values[1], kind == HeldCall::texCoord ? 0 : values[2]}});
-    else if (kind != HeldCall::vertex || drawingPrimitive())
-        call(values);
+    HeldCall given{kind, {values[0], values[1], kind == HeldCall::texCoord ? 0 : values[2]}};
+    if (recordingPrimitive()) {
+        held.push_back(given);
+        return;
+    }
+    if (kind != HeldCall::vertex || drawingPrimitive()) call(values);
+    if (kind != HeldCall::vertex && compilingList() != 0) noteListValue(given);
 }
 }  // namespace
 
@@ -102,6 +146,8 @@ void giveVertex(const float xyz[3]) { give<HeldCall::vertex, glVertex3fv>(xyz); 
 void giveNormal(const float xyz[3]) { give<HeldCall::normal, glNormal3fv>(xyz); }
 void giveColor(const float rgb[3]) { give<HeldCall::color, glColor3fv>(rgb); }
 void giveTexCoord(const float st[2]) { give<HeldCall::texCoord, glTexCoord2fv>(st); }
+
+void forgetListValues() { listValues = {}; }
 
 void resetOpenPrimitive() {
     if (primitiveOpen) closePrimitive(primitiveList);

@@ -31,5 +31,9 @@ void giveNormal(const float xyz[3]);
 void giveColor(const float rgb[3]);
 void giveTexCoord(const float st[2]);
 
+// Forgets the colour, normal and texture coordinate that the list being compiled gave: at its
+// start, and when it calls another list, which may change them.
+void forgetListValues();
+
 // Closes whatever is open (a fresh process).
 void resetOpenPrimitive();

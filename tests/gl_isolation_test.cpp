@@ -168,25 +168,29 @@ TEST_F(GlIsolationTest, ArraySwitchesFollowWhatTheGlDid) {
 TEST_F(GlIsolationTest, RecordedPrimitivesDrawWhatDrawingAtOnceDraws) {
     const std::string v1 = " Vertex -1 -1 -2 ", v2 = " Vertex 1 -1 -2 ", v3 = " Vertex 0 1 -2 ";
     const std::string v4 = " Vertex -1 1 -2 ", red = " Color 1 0 0 ", blue = " Color 0 0 1 ";
-    const std::string primitives[] = {
-        "Begin Triangles" + v1 + red + "End",
-        "Begin Triangles" + v1 + "Color 0 0 0 End",
-        "Begin Points" + v1 + "End Begin Quads" + v1 + "End",
-        "Begin Triangles" + v1 + v2 + blue + v3 + v4 + red + "End",
-        "Begin Lines" + v1 + v2 + red + v3 + "End",
-        "Begin Quads" + v1 + v2 + v3 + red + "End Begin Polygon" + v1 + blue + v2 + "End",
-        "Begin TriangleStrip" + red + v1 + v2 + blue + v3 + v4 + "End",
-        "Begin Polygon" + v1 + red + v2 + v3 + " Normal 0 0 1 TextureCoord 1 1 End",
-        "VertexArray 4 , -1 -1 -2 1 -1 -2 1 1 -2 -1 1 -2 ColorArray 4 , 1 0 0 0 1 0 0 0 1 1 1 1 "
-        "Begin Quads Element 0 Element 1 Element 2 Element 3 End Disable ColorArray",
-        "ColorArray 1 , 1 0 1 Begin Triangles Element 0 End",
+    // Each primitive, and what drawing at once draws the same: where a list meets a colour first
+    // in a primitive's middle, the vertices before take it too (the next test says why).
+    const std::pair<std::string, std::string> primitives[] = {
+        {"Begin Triangles" + v1 + red + "End", ""},
+        {"Begin Triangles" + v1 + "Color 0 0 0 End", ""},
+        {"Begin Points" + v1 + "End Begin Quads" + v1 + "End", ""},
+        {"Begin Triangles" + v1 + v2 + blue + v3 + v4 + red + "End",
+         "Begin Triangles" + blue + v1 + v2 + blue + v3 + v4 + red + "End"},
+        {"Begin Lines" + v1 + v2 + red + v3 + "End", "Begin Lines" + red + v1 + v2 + v3 + "End"},
+        {"Begin Quads" + v1 + v2 + v3 + red + "End Begin Polygon" + v1 + blue + v2 + "End", ""},
+        {"Begin TriangleStrip" + red + v1 + v2 + blue + v3 + v4 + "End", ""},
+        {"Begin Polygon" + v1 + red + v2 + v3 + " Normal 0 0 1 TextureCoord 1 1 End",
+         "Begin Polygon" + red + v1 + v2 + v3 + " Normal 0 0 1 TextureCoord 1 1 End"},
+        {"VertexArray 4 , -1 -1 -2 1 -1 -2 1 1 -2 -1 1 -2 ColorArray 4 , 1 0 0 0 1 0 0 0 1 1 1 1 "
+         "Begin Quads Element 0 Element 1 Element 2 Element 3 End Disable ColorArray", ""},
+        {"ColorArray 1 , 1 0 1 Begin Triangles Element 0 End", ""},
     };
     // A quad in the corner, drawn at once afterwards, shows the colour the primitive left.
     const std::string after = "\nBegin Quads Vertex 0.5 0.5 -2 Vertex 1 0.5 -2 Vertex 1 1 -2 "
                               "Vertex 0.5 1 -2 End\n";
-    for (const std::string& primitive : primitives) {
+    for (const auto& [primitive, same] : primitives) {
         SCOPED_TRACE(primitive);
-        Picture atOnce = pictureOf("Disable Lighting " + primitive + after, 2);
+        Picture atOnce = pictureOf("Disable Lighting " + (same.empty() ? primitive : same) + after, 2);
         Picture recorded =
             pictureOf("Disable Lighting BeginList P " + primitive + " EndList CallList P" + after, 2);
         int differing = 0;
@@ -195,6 +199,37 @@ TEST_F(GlIsolationTest, RecordedPrimitivesDrawWhatDrawingAtOnceDraws) {
         EXPECT_EQ(logOf(), "");
         expectCleanFrameEnd();
     }
+}
+
+// Once a primitive in a list meets a colour, normal or texture coordinate first in its middle,
+// Mesa replays the whole list vertex by vertex, and every list it calls; the vertices of shapes
+// it stored shared then came from past their own, beyond the end of the buffer at worst. Such
+// a value reaches the primitive's earlier vertices too, and the shapes draw as they did.
+TEST_F(GlIsolationTest, AValueMetMidPrimitiveInAListLeavesItsShapesAndCalledListsWhole) {
+    const std::string hidden[] = {   // behind the camera
+        "Begin Points Vertex 0 0 9 Color 0 1 0 Vertex 0 0 9 End",
+        "Begin Triangles Vertex 0 0 9 Vertex 1 0 9 Normal 0 1 0 Vertex 0 1 9 End",
+        "Begin Lines Vertex 0 0 9 TextureCoord 1 1 Vertex 1 0 9 End",
+    };
+    Picture teapot = pictureOf("Translate 0 0 -4 Teapot\n", 2);
+    for (const std::string& late : hidden) {
+        const std::string lists[] = {
+            "BeginList B Teapot " + late + " EndList CallList B",
+            "BeginList A Teapot EndList BeginList B CallList A " + late + " EndList CallList B",
+            "BeginList A Teapot EndList BeginList B " + late + " CallList A EndList CallList B",
+            "BeginList A Teapot EndList BeginList B " + late + " CallList A EndList CallList A",
+        };
+        for (const std::string& list : lists) {
+            SCOPED_TRACE(list);
+            EXPECT_TRUE(pictureOf("Translate 0 0 -4 " + list + "\n", 2) == teapot);
+            EXPECT_EQ(logOf(), "");
+            expectCleanFrameEnd();
+        }
+    }
+    // A triangle whose last vertex meets green first is green all over, not white shading in.
+    run("Disable Lighting BeginList P Begin Triangles Vertex -1 -1 -2 Vertex 1 -1 -2 Color 0 1 0 "
+        "Vertex 0 1 -2 End EndList CallList P\n", 2);
+    EXPECT_EQ(centre(), (std::array<int, 3>{0, 255, 0}));
 }
 
 // A vertex outside any primitive draws nothing, and Mesa, given one with a texture coordinate

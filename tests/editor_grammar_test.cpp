@@ -20,16 +20,10 @@
 
 #include "commands/registry.h"
 #include "interpreter/command_table.h"
+#include "tests/scratch.h"
 
 namespace {
 const std::string editors = CORVANE_SOURCE_DIR "/editors";
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // A JSON file as path -> value for each string and literal in it, the path being the keys and
 // array indices on the way, joined by dots: "contributes.languages.0.id" -> "corvane".
@@ -173,15 +167,11 @@ WordsByKind textMateWords(const std::string& path) {
 class EditorGrammarTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char scratch[] = "/tmp/corvane editors-XXXXXX";   // a blank, for the quoting of names
-        ASSERT_NE(mkdtemp(scratch), nullptr);
-        directory = scratch;
+        directory = makeScratchDirectory("corvane editors-");   // a blank, for the quoting of names
     }
     void TearDown() override { std::filesystem::remove_all(directory); }
     std::string write(const std::string& name, const std::string& text) {
-        std::string path = directory + "/" + name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
+        return writeFile(directory + "/" + name, text);
     }
     static bool haveVim() { return std::system("command -v vim >/dev/null 2>&1") == 0; }
     // Opens the file in vim in batch mode, with the repository's vim files first on its path and

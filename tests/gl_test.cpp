@@ -20,6 +20,7 @@
 #include "frame/frame.h"
 #include "viewer/input.h"
 #include "viewer/panel.h"
+#include "tests/scratch.h"
 
 void GlTest::SetUp() {
     std::string error;
@@ -32,9 +33,7 @@ void GlTest::SetUp() {
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    char scratch[] = "/tmp/corvane-test-XXXXXX";
-    ASSERT_NE(mkdtemp(scratch), nullptr);
-    directory = scratch;
+    directory = makeScratchDirectory("corvane-test-");
 }
 
 void GlTest::TearDown() {
@@ -43,8 +42,7 @@ void GlTest::TearDown() {
 }
 
 std::string GlTest::writeScript(const std::string& text, const std::string& name) {
-    std::string path = directory + "/" + name;
-    std::ofstream(path, std::ios::binary) << text;
+    std::string path = writeFile(directory + "/" + name, text);
     chooseScriptFile(path);
     return path;
 }

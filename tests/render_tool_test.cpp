@@ -15,6 +15,7 @@
 
 #include "interpreter/command_table.h"
 #include "tools/picture_compare.h"
+#include "tests/scratch.h"
 
 namespace {
 struct Result {
@@ -25,22 +26,12 @@ struct Result {
 class RenderToolTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char scratch[] = "/tmp/corvane-render-XXXXXX";
-        ASSERT_NE(mkdtemp(scratch), nullptr);
-        directory = scratch;
+        directory = makeScratchDirectory("corvane-render-");
     }
     void TearDown() override { std::filesystem::remove_all(directory); }
 
     std::string write(const std::string& name, const std::string& text) {
-        std::string path = directory + "/" + name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
-    }
-    std::string slurp(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return writeFile(directory + "/" + name, text);
     }
     Result render(const std::string& arguments, const std::string& environment = "") {
         std::string out = directory + "/stdout", err = directory + "/stderr";

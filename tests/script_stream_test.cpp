@@ -19,6 +19,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tests/scratch.h"
+
 namespace {
 
 constexpr ScriptStream::State E = ScriptStream::eofbit;
@@ -164,10 +166,7 @@ std::uint64_t testSeed() {
 }
 
 struct TempDir {
-    TempDir() {
-        char pattern[] = "/tmp/script_stream_test.XXXXXX";
-        path = mkdtemp(pattern);
-    }
+    TempDir() : path(makeScratchDirectory("script_stream_test.")) {}
     ~TempDir() { std::filesystem::remove_all(path); }
     std::string path;
 };

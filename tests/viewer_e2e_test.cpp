@@ -29,6 +29,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/scratch.h"
+
 extern char** environ;
 
 namespace {
@@ -177,9 +179,7 @@ bool waitFor(Condition condition, double seconds) {
 class ViewerEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        char scratch[] = "/tmp/corvane-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(scratch), nullptr);
-        directory = scratch;
+        directory = makeScratchDirectory("corvane-e2e-");
         startServer();
     }
 
@@ -408,13 +408,6 @@ protected:
             waitpid(pid, &status, 0);
         }
     }
-    static std::string slurp(const std::string& path) {
-        std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
     // The viewer's resident memory in kB, from /proc.
     long residentKb() {
         std::istringstream status(slurp("/proc/" + std::to_string(viewer) + "/status"));

@@ -7,13 +7,10 @@
 void CommandTape::clear() {
     recorded.clear();
     values.clear();
+    ends.clear();
     words.clear();
-    wordBytes = 0;
+    bytes = 0;
     tooLarge = false;
-}
-
-std::size_t CommandTape::size() const {
-    return recorded.size() * sizeof(Command) + values.size() * sizeof(Value) + wordBytes;
 }
 
 namespace {
@@ -29,10 +26,14 @@ void makeRoom(std::vector<T>& list) {
 
 bool CommandTape::room(std::size_t more) {
     if (tooLarge) return false;
-    if (size() + more <= largestSize) return true;
+    if (bytes + more <= largestSize) {
+        bytes += more;
+        return true;
+    }
     clear();
     recorded.shrink_to_fit();
     values.shrink_to_fit();
+    ends.shrink_to_fit();
     words.shrink_to_fit();
     tooLarge = true;
     return false;
@@ -44,22 +45,21 @@ void CommandTape::addCommand(Handler handler, std::int64_t offset) {
     recorded.push_back({handler, offset, std::uint32_t(values.size())});
 }
 
-void CommandTape::addValue(const Value& value) {
-    if (!room(sizeof(Value))) return;
+void CommandTape::addValueGrowing(const Value& value, std::int64_t end) {
+    if (!room(valueSize)) return;
     makeRoom(values);
+    makeRoom(ends);
     values.push_back(value);
+    ends.push_back(end);
 }
 
 void CommandTape::addWord(const std::string& word, std::uint8_t flags, std::int64_t end) {
-    if (!room(sizeof(Value) + sizeof(std::string) + word.size())) return;
+    if (!room(sizeof(std::string) + word.size())) return;
     Value value{};
     value.word = std::uint32_t(words.size());
     value.kind = Kind::word;
     value.flags = flags;
-    value.end = end;
     makeRoom(words);
     words.push_back(word);
-    wordBytes += sizeof(std::string) + word.size();
-    makeRoom(values);
-    values.push_back(value);
+    addValueGrowing(value, end);
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 class ScriptStream;
@@ -28,7 +29,13 @@ public:
         };
         Kind kind;
         std::uint8_t flags;       // ScriptStream's state after the read
-        std::int64_t end;         // the stream's position after the read
+
+        template <class T>
+        T as() const {
+            if constexpr (std::is_same_v<T, float>) return number;
+            if constexpr (std::is_same_v<T, int>) return whole;
+            if constexpr (std::is_same_v<T, char>) return character;
+        }
     };
 
     using Handler = bool (*)(ScriptStream&);   // a CommandHandler
@@ -42,23 +49,41 @@ public:
     void clear();
     // Recording. A command, then the values its handler reads.
     void addCommand(Handler handler, std::int64_t offset);
-    void addValue(const Value& value);
+    // end is the stream's position after the read. It is kept apart from the values, which a
+    // replay reads all of, while it asks for a position only now and then.
+    void addValue(const Value& value, std::int64_t end) {
+        if (!tooLarge && bytes + valueSize <= largestSize && values.size() < values.capacity() &&
+            ends.size() < ends.capacity()) {   // the common case, inline: recording is per value
+            values.push_back(value);
+            ends.push_back(end);
+            bytes += valueSize;
+        } else {
+            addValueGrowing(value, end);
+        }
+    }
     void addWord(const std::string& word, std::uint8_t flags, std::int64_t end);
     // Whether the tape has grown past largestSize; it is then no use and holds nothing more.
     bool overflowed() const { return tooLarge; }
-    std::size_t size() const;
+    std::size_t size() const { return bytes; }
 
     const std::vector<Command>& commands() const { return recorded; }
     const Value& value(std::size_t index) const { return values[index]; }
+    const Value* valueData() const { return values.data(); }
+    std::int64_t end(std::size_t index) const { return ends[index]; }
     std::size_t valueCount() const { return values.size(); }
     const std::string& word(std::uint32_t index) const { return words[index]; }
 
+    // What a value costs, its end included.
+    static constexpr std::size_t valueSize = sizeof(Value) + sizeof(std::int64_t);
+
 private:
     bool room(std::size_t more);
+    void addValueGrowing(const Value& value, std::int64_t end);
 
     std::vector<Command> recorded;
     std::vector<Value> values;
+    std::vector<std::int64_t> ends;   // of each value's read
     std::vector<std::string> words;
-    std::size_t wordBytes = 0;
+    std::size_t bytes = 0;   // what the lists hold, words' text included
     bool tooLarge = false;
 };

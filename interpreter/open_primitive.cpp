@@ -111,13 +111,15 @@ void recordHeldPrimitive() {
 // vertex pending and, with a texture coordinate and a texture about, never finishes the frame.
 template <HeldCall::Kind kind, void (*call)(const GLfloat*)>
 void give(const float* values) {
-    HeldCall given{kind, {values[0], values[1], kind == HeldCall::texCoord ? 0 : values[2]}};
+    auto asHeld = [values] {
+        return HeldCall{kind, {values[0], values[1], kind == HeldCall::texCoord ? 0 : values[2]}};
+    };
     if (recordingPrimitive()) {
-        held.push_back(given);
+        held.push_back(asHeld());
         return;
     }
     if (kind != HeldCall::vertex || drawingPrimitive()) call(values);
-    if (kind != HeldCall::vertex && compilingList() != 0) noteListValue(given);
+    if (kind != HeldCall::vertex && compilingList() != 0) noteListValue(asHeld());
 }
 }  // namespace
 

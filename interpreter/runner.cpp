@@ -146,10 +146,10 @@ std::string wordOf(CommandHandler handler) {
 // checks are the same as for a frame read from the file.
 int replayTape() {
     ScriptStream in = ScriptStream::replaying(tape);
-    int validTokens = 0;
+    int validTokens = 0, dispatched = 0;
     for (const CommandTape::Command& command : tape.commands()) {
         setMessageOffset(command.offset);
-        noteCommandDispatched();
+        ++dispatched;
         in.replayCommand(command);
         if (!command.handler(in)) scriptFailed = true;
         if (in.good() || in.eof()) {
@@ -159,6 +159,7 @@ int replayTape() {
             break;
         }
     }
+    noteCommandsDispatched(dispatched);
     return validTokens;
 }
 

@@ -187,8 +187,11 @@ ScriptStream::ScriptStream(ScriptStream&& other) noexcept
       fetchedBytes(other.fetchedBytes),
       recorder(other.recorder),
       player(other.player),
+      tapeValues(other.tapeValues),
+      tapeValueCount(other.tapeValueCount),
       nextValue(other.nextValue),
-      replayPosition(other.replayPosition) {
+      commandOffset(other.commandOffset),
+      lastValueRead(other.lastValueRead) {
     other.descriptor = -1;
     other.opened = false;
     other.cursor = other.fetchedEnd = nullptr;
@@ -413,7 +416,7 @@ ScriptStream::State ScriptStream::readLongSlow(long& value) {
 // The extractions: read from the file, and put on the tape when one records; or, replaying,
 // taken from the tape. A read that found no token leaves the variable as it was, both ways.
 ScriptStream& ScriptStream::operator>>(std::string& word) {
-    if (player) return replay(CommandTape::Kind::word, &word);
+    if (player) return replayed(CommandTape::Kind::word, &word);
     bool assigned = readWord(word);
     if (recorder) recorder->addWord(assigned ? word : std::string(), recordedFlags(assigned), position());
     return *this;
@@ -421,7 +424,6 @@ ScriptStream& ScriptStream::operator>>(std::string& word) {
 
 template <class T>
 ScriptStream& ScriptStream::extract(CommandTape::Kind kind, T& value, bool (ScriptStream::*read)(T&)) {
-    if (player) return replay(kind, &value);
     bool assigned = (this->*read)(value);
     if (recorder) {
         CommandTape::Value recorded{};
@@ -430,21 +432,20 @@ ScriptStream& ScriptStream::extract(CommandTape::Kind kind, T& value, bool (Scri
         if constexpr (std::is_same_v<T, char>) recorded.character = value;
         recorded.kind = kind;
         recorded.flags = recordedFlags(assigned);
-        recorded.end = position();
-        recorder->addValue(recorded);
+        recorder->addValue(recorded, position());
     }
     return *this;
 }
 
-ScriptStream& ScriptStream::operator>>(int& value) {
+ScriptStream& ScriptStream::readInto(int& value) {
     return extract(CommandTape::Kind::whole, value, &ScriptStream::readInt);
 }
 
-ScriptStream& ScriptStream::operator>>(float& value) {
+ScriptStream& ScriptStream::readInto(float& value) {
     return extract(CommandTape::Kind::number, value, &ScriptStream::readFloat);
 }
 
-ScriptStream& ScriptStream::operator>>(char& value) {
+ScriptStream& ScriptStream::readInto(char& value) {
     return extract(CommandTape::Kind::character, value, &ScriptStream::readChar);
 }
 
@@ -455,33 +456,24 @@ std::uint8_t ScriptStream::recordedFlags(bool assigned) const {
 ScriptStream ScriptStream::replaying(const CommandTape& tape) {
     ScriptStream stream(1);
     stream.player = &tape;
+    stream.tapeValues = tape.valueData();
+    stream.tapeValueCount = tape.valueCount();
     stream.opened = true;
     return stream;
 }
 
-void ScriptStream::replayCommand(const CommandTape::Command& command) {
-    nextValue = command.firstValue;
-    replayPosition = command.offset;
+ScriptStream& ScriptStream::replayMissing() {
+    flags |= failbit | eofbit;
+    return *this;
 }
 
-// The recorded read stands in for this one. A read the tape does not hold (which a clean version
-// never makes) fails, as a read past the end of the file would.
-ScriptStream& ScriptStream::replay(CommandTape::Kind kind, void* variable) {
-    if (nextValue >= player->valueCount() || player->value(nextValue).kind != kind) {
-        flags |= failbit | eofbit;
-        return *this;
-    }
-    const CommandTape::Value& recorded = player->value(nextValue++);
+// A word or a seek from the tape; see replayed.
+ScriptStream& ScriptStream::replayed(CommandTape::Kind kind, std::string* word) {
+    if (nextValue >= tapeValueCount || tapeValues[nextValue].kind != kind) return replayMissing();
+    lastValueRead = nextValue;
+    const CommandTape::Value& recorded = tapeValues[nextValue++];
     flags = recorded.flags & ~assignedBit;
-    replayPosition = recorded.end;
-    if (!(recorded.flags & assignedBit)) return *this;
-    switch (kind) {
-    case CommandTape::Kind::word: *static_cast<std::string*>(variable) = player->word(recorded.word); break;
-    case CommandTape::Kind::whole: *static_cast<int*>(variable) = recorded.whole; break;
-    case CommandTape::Kind::number: *static_cast<float*>(variable) = recorded.number; break;
-    case CommandTape::Kind::character: *static_cast<char*>(variable) = recorded.character; break;
-    case CommandTape::Kind::seek: break;
-    }
+    if (word && (recorded.flags & assignedBit)) *word = player->word(recorded.word);
     return *this;
 }
 
@@ -530,7 +522,7 @@ ScriptStream& ScriptStream::getline(char* buffer, std::streamsize size) {
 }
 
 std::int64_t ScriptStream::tellg() {
-    if (player) return flags == goodbit ? replayPosition : -1;
+    if (player) return flags == goodbit ? position() : -1;
     if (flags != goodbit) {
         flags |= failbit;
         return -1;
@@ -539,14 +531,13 @@ std::int64_t ScriptStream::tellg() {
 }
 
 ScriptStream& ScriptStream::seekg(std::int64_t target) {
-    if (player) return replay(CommandTape::Kind::seek, nullptr);
+    if (player) return replayed(CommandTape::Kind::seek, nullptr);
     seekTo(target);
     if (recorder) {
         CommandTape::Value recorded{};
         recorded.kind = CommandTape::Kind::seek;
         recorded.flags = recordedFlags(false);
-        recorded.end = position();
-        recorder->addValue(recorded);
+        recorder->addValue(recorded, position());
     }
     return *this;
 }

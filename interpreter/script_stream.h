@@ -37,7 +37,11 @@ public:
     // Hands back a tape's values instead of reading: each extraction (and seek) gives exactly
     // what the recorded one gave, flags and position included. replayCommand starts a command.
     static ScriptStream replaying(const CommandTape& tape);
-    void replayCommand(const CommandTape::Command& command);
+    void replayCommand(const CommandTape::Command& command) {
+        nextValue = command.firstValue;
+        commandOffset = command.offset;
+        lastValueRead = noValueRead;
+    }
     // While set, every extraction and seek is also put on the tape.
     void recordInto(CommandTape* tape) { recorder = tape; }
 
@@ -47,11 +51,39 @@ public:
     ScriptStream& operator=(const ScriptStream&) = delete;
     ~ScriptStream();
 
-    // Formatted extraction, each after skipping white space, as operator>> does.
+    // Formatted extraction, each after skipping white space, as operator>> does. Numbers and
+    // characters from a tape are handed back here, inline: a replayed frame is mostly that.
     ScriptStream& operator>>(std::string& word);
-    ScriptStream& operator>>(int& value);
-    ScriptStream& operator>>(float& value);
-    ScriptStream& operator>>(char& value);
+    ScriptStream& operator>>(int& value) {
+        return player ? replayed(CommandTape::Kind::whole, value) : readInto(value);
+    }
+    ScriptStream& operator>>(float& value) {
+        return player ? replayed(CommandTape::Kind::number, value) : readInto(value);
+    }
+    ScriptStream& operator>>(char& value) {
+        return player ? replayed(CommandTape::Kind::character, value) : readInto(value);
+    }
+
+    // count extractions in a row, as `in >> values[0] >> values[1] ...` makes them. A replay
+    // runs them in one loop, the tape's place held in a register.
+    ScriptStream& read(float* values, int count) {
+        if (!player) {
+            for (int i = 0; i < count; ++i) readInto(values[i]);
+            return *this;
+        }
+        std::size_t next = nextValue;
+        bool missing = false;
+        for (int i = 0; i < count && !missing; ++i) {
+            missing = next >= tapeValueCount || tapeValues[next].kind != CommandTape::Kind::number;
+            if (missing) break;   // and so would every read after it
+            const CommandTape::Value& recorded = tapeValues[next++];
+            flags = recorded.flags & ~assignedBit;
+            if (recorded.flags & assignedBit) values[i] = recorded.number;
+        }
+        if (next != nextValue) lastValueRead = next - 1;
+        nextValue = next;
+        return missing ? replayMissing() : *this;
+    }
 
     // Unformatted: istream::getline(buffer, size) with '\n' as the delimiter.
     ScriptStream& getline(char* buffer, std::streamsize size);
@@ -62,7 +94,8 @@ public:
 
     // The logical read position, without tellg's side effects (for message locations).
     std::int64_t position() const {
-        return player ? replayPosition : bufferOffset + (cursor - storage.get());
+        if (player) return lastValueRead == noValueRead ? commandOffset : player->end(lastValueRead);
+        return bufferOffset + (cursor - storage.get());
     }
 
     State rdstate() const { return flags; }
@@ -86,9 +119,25 @@ private:
     bool readFloat(float& value);
     bool readChar(char& value);
     void seekTo(std::int64_t position);
+    // Reads from the source, and puts the read on the tape when one records.
+    ScriptStream& readInto(int& value);
+    ScriptStream& readInto(float& value);
+    ScriptStream& readInto(char& value);
     template <class T>
     ScriptStream& extract(CommandTape::Kind kind, T& value, bool (ScriptStream::*read)(T&));
-    ScriptStream& replay(CommandTape::Kind kind, void* variable);
+    // The recorded read stands in for this one. A read the tape does not hold (which a clean
+    // version never makes) fails, as a read past the end of the file would.
+    template <class T>
+    ScriptStream& replayed(CommandTape::Kind kind, T& variable) {
+        if (nextValue >= tapeValueCount || tapeValues[nextValue].kind != kind) return replayMissing();
+        lastValueRead = nextValue;
+        const CommandTape::Value& recorded = tapeValues[nextValue++];
+        flags = recorded.flags & ~assignedBit;
+        if (recorded.flags & assignedBit) variable = recorded.as<T>();
+        return *this;
+    }
+    ScriptStream& replayed(CommandTape::Kind kind, std::string* word);   // a word, or a seek
+    ScriptStream& replayMissing();
     // The flags as the tape keeps them, with whether the read stored a value.
     static constexpr std::uint8_t assignedBit = 0x80;
     std::uint8_t recordedFlags(bool assigned) const;
@@ -123,6 +172,10 @@ private:
 
     CommandTape* recorder = nullptr;          // the tape being recorded, if any
     const CommandTape* player = nullptr;      // the tape being replayed, if any
+    const CommandTape::Value* tapeValues = nullptr;   // ... its values
+    std::size_t tapeValueCount = 0;
     std::size_t nextValue = 0;                // ... its next value
-    std::int64_t replayPosition = 0;          // ... the position after the last value
+    static constexpr std::size_t noValueRead = ~std::size_t(0);
+    std::int64_t commandOffset = 0;           // ... where the command being replayed stands
+    std::size_t lastValueRead = noValueRead;  // ... the last value it read: the position is after
 };

@@ -29,10 +29,18 @@ constexpr double unbounded = std::numeric_limits<double>::infinity();
 // overflow, and it cut a trimmed surface into a negative number of pieces and crashed.
 constexpr double largestCoordinate = 1e30;
 
+// Calls span(start, end) for each knot interval of the curve's domain; none for an order below 1,
+// which GLU refuses.
+template <class Span>
+void forEachSpan(NurbsDirection d, Span span) {
+    if (d.order < 1) return;
+    for (std::size_t i = std::size_t(d.order - 1); i + std::size_t(d.order) < d.knots.size(); ++i)
+        span(d.knots[i], d.knots[i + 1]);
+}
+
 float longestSpan(NurbsDirection d) {
     float longest = 0;
-    for (std::size_t i = std::size_t(std::max(d.order, 1) - 1); i + d.order < d.knots.size(); ++i)
-        longest = std::max(longest, d.knots[i + 1] - d.knots[i]);
+    forEachSpan(d, [&](float start, float end) { longest = std::max(longest, end - start); });
     return longest;
 }
 
@@ -108,14 +116,13 @@ bool controlPointsInRange(const std::vector<float>& points) {
 
 long long spanCount(NurbsDirection d) {
     long long spans = 0;
-    for (std::size_t i = std::size_t(std::max(d.order, 1) - 1); i + d.order < d.knots.size(); ++i)
-        spans += d.knots[i + 1] > d.knots[i];
+    forEachSpan(d, [&](float start, float end) { spans += end > start; });
     return spans;
 }
 
 bool surfaceWithinBudget(NurbsDirection u, NurbsDirection v) {
     long long patches = spanCount(u) * spanCount(v);
-    return patches * (16 + u.order * v.order) <= patchWorkBudget;
+    return patches * (16 + (long long)u.order * v.order) <= patchWorkBudget;
 }
 
 void sampleSurface(GLUnurbs* renderer, NurbsDirection u, NurbsDirection v,

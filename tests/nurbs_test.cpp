@@ -281,6 +281,7 @@ TEST_F(NurbsTest, OrdersAboveWhatGluDrawsAreReported) {
         {curve(24, 24), "", true},
         {curve(25, 25), uTooLarge, false},
         {curve(2147483647, 4), uTooLarge, false},
+        {curve(-2147483648LL, 4), "", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script.substr(0, 40));

@@ -81,10 +81,10 @@ namespace {
 const CommandRow rows[] = {
     {"Begin", begin},
     {"End", end},
-    {"Vertex", readAndGive<3, giveVertex>},
-    {"Normal", readAndGive<3, giveNormal>},
-    {"Color", readAndGive<3, giveColor>},
-    {"TextureCoord", readAndGive<2, giveTexCoord>},
+    {"Vertex", readAndGive<3, giveVertex>, {giveVertex, 3}},
+    {"Normal", readAndGive<3, giveNormal>, {giveNormal, 3}},
+    {"Color", readAndGive<3, giveColor>, {giveColor, 3}},
+    {"TextureCoord", readAndGive<2, giveTexCoord>, {giveTexCoord, 2}},
 };
 }  // namespace
 std::span<const CommandRow> primitiveCommands() { return rows; }

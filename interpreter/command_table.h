@@ -14,9 +14,18 @@
 
 using CommandHandler = bool (*)(ScriptStream&);
 
+// What a handler does with its values when they are all plain numbers read cleanly: hands them
+// to give, count of them (at most 3; the rest of give's three are 0). A replay that knows the
+// values were plain does just that.
+struct PlainForm {
+    void (*give)(const float*);
+    int count;
+};
+
 struct CommandRow {
     const char* word;
     CommandHandler handler;
+    PlainForm plain = {};   // a word whose handler has one
 };
 
 using CommandTable = std::map<std::string, CommandHandler, std::less<>>;
@@ -27,6 +36,8 @@ void fillCommandTable(std::initializer_list<std::span<const CommandRow>> familie
 const CommandTable& commandTable();
 // The handler of a word (exact, case-sensitive), or null.
 CommandHandler findCommand(std::string_view word);
+// The plain form of a handler, or null when it has none.
+const PlainForm* plainFormOf(CommandHandler handler);
 
 // The interpreter's own families, defined at the bottom of grouping.cpp and display_lists.cpp.
 std::span<const CommandRow> groupingCommands();

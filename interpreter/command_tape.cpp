@@ -4,13 +4,16 @@
 
 #include <algorithm>
 
+#include "interpreter/command_table.h"
+
 void CommandTape::clear() {
     recorded.clear();
     values.clear();
-    ends.clear();
+    commandOffset = 0;
     words.clear();
     bytes = 0;
     tooLarge = false;
+    plainMarked = false;
 }
 
 namespace {
@@ -30,27 +33,34 @@ bool CommandTape::room(std::size_t more) {
         bytes += more;
         return true;
     }
-    clear();
-    recorded.shrink_to_fit();
-    values.shrink_to_fit();
-    ends.shrink_to_fit();
-    words.shrink_to_fit();
-    tooLarge = true;
+    letGo();
     return false;
 }
 
-void CommandTape::addCommand(Handler handler, std::int64_t offset) {
-    if (!room(sizeof(Command))) return;
-    makeRoom(recorded);
-    recorded.push_back({handler, offset, std::uint32_t(values.size())});
+void CommandTape::letGo() {
+    clear();
+    recorded.shrink_to_fit();
+    values.shrink_to_fit();
+    words.shrink_to_fit();
+    tooLarge = true;
 }
 
+void CommandTape::addCommandGrowing(Handler handler, std::int64_t offset) {
+    if (!room(sizeof(Command))) return;
+    makeRoom(recorded);
+    recorded.push_back({{handler}, offset, std::uint32_t(values.size())});
+    commandOffset = offset;
+}
+
+// A value that finds no room, or stands more than 4 GiB past its command's word (a tape cannot
+// say where), and a word's value.
 void CommandTape::addValueGrowing(const Value& value, std::int64_t end) {
-    if (!room(valueSize)) return;
+    const std::uint64_t fromCommand = std::uint64_t(end - commandOffset);
+    if (fromCommand > UINT32_MAX && !tooLarge) letGo();
+    if (!room(sizeof(Value))) return;
     makeRoom(values);
-    makeRoom(ends);
     values.push_back(value);
-    ends.push_back(end);
+    values.back().end = std::uint32_t(fromCommand);
 }
 
 void CommandTape::addWord(const std::string& word, std::uint8_t flags, std::int64_t end) {
@@ -62,4 +72,21 @@ void CommandTape::addWord(const std::string& word, std::uint8_t flags, std::int6
     makeRoom(words);
     words.push_back(word);
     addValueGrowing(value, end);
+}
+
+void CommandTape::markPlainCommands(PlainFormOf plainForm) {
+    if (plainMarked) return;
+    plainMarked = true;
+    for (std::size_t i = 0; i < recorded.size(); ++i) {
+        Command& command = recorded[i];
+        const PlainForm* form = plainForm(command.handler);
+        std::size_t end = i + 1 < recorded.size() ? recorded[i + 1].firstValue : values.size();
+        if (!form || end - command.firstValue != std::size_t(form->count)) continue;
+        bool plain = true;
+        for (std::size_t v = command.firstValue; v < end; ++v)
+            plain = plain && values[v].kind == Kind::number && values[v].flags == assignedBit;
+        if (!plain) continue;
+        command.give = form->give;
+        command.plainCount = std::uint8_t(form->count);
+    }
 }

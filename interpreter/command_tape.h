@@ -7,11 +7,13 @@
 #pragma once
 
 #include <cstdint>
+#include <climits>
 #include <string>
 #include <type_traits>
 #include <vector>
 
 class ScriptStream;
+struct PlainForm;
 
 class CommandTape {
 public:
@@ -19,6 +21,8 @@ public:
     static constexpr std::size_t largestSize = 16 * 1024 * 1024;
 
     enum class Kind : std::uint8_t { word, whole, number, character, seek };
+    // In a value's flags: the read stored a value.
+    static constexpr std::uint8_t assignedBit = 0x80;
 
     struct Value {
         union {
@@ -27,41 +31,77 @@ public:
             char character;
             std::uint32_t word;   // index into the tape's words
         };
+        std::uint32_t end;        // the stream's position after the read, from its command's word
         Kind kind;
-        std::uint8_t flags;       // ScriptStream's state after the read
+        std::uint8_t flags;       // ScriptStream's state after the read, and assignedBit
 
         template <class T>
         T as() const {
             if constexpr (std::is_same_v<T, float>) return number;
             if constexpr (std::is_same_v<T, int>) return whole;
             if constexpr (std::is_same_v<T, char>) return character;
+            if constexpr (std::is_same_v<T, std::uint32_t>) return word;
+        }
+        template <class T>
+        void set(T payload) {
+            if constexpr (std::is_same_v<T, float>) number = payload;
+            if constexpr (std::is_same_v<T, int>) whole = payload;
+            if constexpr (std::is_same_v<T, char>) character = payload;
+            if constexpr (std::is_same_v<T, std::uint32_t>) word = payload;
         }
     };
 
     using Handler = bool (*)(ScriptStream&);   // a CommandHandler
 
     struct Command {
-        Handler handler;
+        union {
+            Handler handler;
+            void (*give)(const float*);   // of a plain command: its handler's plain form
+        };
         std::int64_t offset;      // of the command word, for message locations
         std::uint32_t firstValue;
+        std::uint8_t plainCount = 0;   // a plain command's values, all numbers read cleanly
     };
 
     void clear();
     // Recording. A command, then the values its handler reads.
-    void addCommand(Handler handler, std::int64_t offset);
-    // end is the stream's position after the read. It is kept apart from the values, which a
-    // replay reads all of, while it asks for a position only now and then.
-    void addValue(const Value& value, std::int64_t end) {
-        if (!tooLarge && bytes + valueSize <= largestSize && values.size() < values.capacity() &&
-            ends.size() < ends.capacity()) {   // the common case, inline: recording is per value
-            values.push_back(value);
-            ends.push_back(end);
-            bytes += valueSize;
+    void addCommand(Handler handler, std::int64_t offset) {
+        if (!tooLarge && bytes + sizeof(Command) <= largestSize &&
+            recorded.size() < recorded.capacity()) {   // inline, as addValue
+            recorded.push_back({{handler}, offset, std::uint32_t(values.size())});
+            bytes += sizeof(Command);
+            commandOffset = offset;
         } else {
+            addCommandGrowing(handler, offset);
+        }
+    }
+    // end is the stream's position after the read. The value is written field by field where it
+    // goes: built first and copied whole, it made every read wait for its own parts to be stored.
+    template <class T>
+    void addValue(Kind kind, T payload, std::uint8_t flags, std::int64_t end) {
+        const std::uint64_t fromCommand = std::uint64_t(end - commandOffset);
+        if (!tooLarge && bytes + sizeof(Value) <= largestSize && values.size() < values.capacity() &&
+            fromCommand <= UINT32_MAX) {   // the common case, inline: recording is per value
+            Value& value = values.emplace_back();
+            value.set(payload);
+            value.end = std::uint32_t(fromCommand);
+            value.kind = kind;
+            value.flags = flags;
+            bytes += sizeof(Value);
+        } else {
+            Value value{};
+            value.set(payload);
+            value.kind = kind;
+            value.flags = flags;
             addValueGrowing(value, end);
         }
     }
     void addWord(const std::string& word, std::uint8_t flags, std::int64_t end);
+    // Before the first replay: marks each command whose handler has a plain form (the function
+    // taking plainForm(handler) its values) and whose values are exactly that many numbers, read
+    // cleanly. A replay hands those values straight on.
+    using PlainFormOf = const PlainForm* (*)(Handler);
+    void markPlainCommands(PlainFormOf plainForm);
     // Whether the tape has grown past largestSize; it is then no use and holds nothing more.
     bool overflowed() const { return tooLarge; }
     std::size_t size() const { return bytes; }
@@ -69,21 +109,21 @@ public:
     const std::vector<Command>& commands() const { return recorded; }
     const Value& value(std::size_t index) const { return values[index]; }
     const Value* valueData() const { return values.data(); }
-    std::int64_t end(std::size_t index) const { return ends[index]; }
+
     std::size_t valueCount() const { return values.size(); }
     const std::string& word(std::uint32_t index) const { return words[index]; }
 
-    // What a value costs, its end included.
-    static constexpr std::size_t valueSize = sizeof(Value) + sizeof(std::int64_t);
-
 private:
-    bool room(std::size_t more);
+    bool room(std::size_t more);   // counts more bytes, or lets go when they do not fit
+    void letGo();                  // of everything: the tape is no use
     void addValueGrowing(const Value& value, std::int64_t end);
+    void addCommandGrowing(Handler handler, std::int64_t offset);
 
     std::vector<Command> recorded;
     std::vector<Value> values;
-    std::vector<std::int64_t> ends;   // of each value's read
+    std::int64_t commandOffset = 0;   // of the command being recorded
     std::vector<std::string> words;
     std::size_t bytes = 0;   // what the lists hold, words' text included
     bool tooLarge = false;
+    bool plainMarked = false;
 };

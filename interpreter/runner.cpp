@@ -145,11 +145,20 @@ std::string wordOf(CommandHandler handler) {
 // A recorded frame run again: each handler with the values it read, in order. The end-of-script
 // checks are the same as for a frame read from the file.
 int replayTape() {
+    tape.markPlainCommands(plainFormOf);
     ScriptStream in = ScriptStream::replaying(tape);
     int validTokens = 0, dispatched = 0;
     for (const CommandTape::Command& command : tape.commands()) {
         setMessageOffset(command.offset);
         ++dispatched;
+        if (command.plainCount > 0) {   // what the handler would do with these values
+            float values[3] = {0, 0, 0};
+            for (int i = 0; i < command.plainCount; ++i)
+                values[i] = tape.value(command.firstValue + i).number;
+            command.give(values);
+            ++validTokens;
+            continue;
+        }
         in.replayCommand(command);
         if (!command.handler(in)) scriptFailed = true;
         if (in.good() || in.eof()) {

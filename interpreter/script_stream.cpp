@@ -425,15 +425,7 @@ ScriptStream& ScriptStream::operator>>(std::string& word) {
 template <class T>
 ScriptStream& ScriptStream::extract(CommandTape::Kind kind, T& value, bool (ScriptStream::*read)(T&)) {
     bool assigned = (this->*read)(value);
-    if (recorder) {
-        CommandTape::Value recorded{};
-        if constexpr (std::is_same_v<T, float>) recorded.number = value;
-        if constexpr (std::is_same_v<T, int>) recorded.whole = value;
-        if constexpr (std::is_same_v<T, char>) recorded.character = value;
-        recorded.kind = kind;
-        recorded.flags = recordedFlags(assigned);
-        recorder->addValue(recorded, position());
-    }
+    if (recorder) recorder->addValue(kind, value, recordedFlags(assigned), position());
     return *this;
 }
 
@@ -533,12 +525,7 @@ std::int64_t ScriptStream::tellg() {
 ScriptStream& ScriptStream::seekg(std::int64_t target) {
     if (player) return replayed(CommandTape::Kind::seek, nullptr);
     seekTo(target);
-    if (recorder) {
-        CommandTape::Value recorded{};
-        recorded.kind = CommandTape::Kind::seek;
-        recorded.flags = recordedFlags(false);
-        recorder->addValue(recorded, position());
-    }
+    if (recorder) recorder->addValue(CommandTape::Kind::seek, 0u, recordedFlags(false), position());
     return *this;
 }
 

@@ -94,7 +94,8 @@ public:
 
     // The logical read position, without tellg's side effects (for message locations).
     std::int64_t position() const {
-        if (player) return lastValueRead == noValueRead ? commandOffset : player->end(lastValueRead);
+        if (player)
+            return commandOffset + (lastValueRead == noValueRead ? 0 : tapeValues[lastValueRead].end);
         return bufferOffset + (cursor - storage.get());
     }
 
@@ -139,7 +140,7 @@ private:
     ScriptStream& replayed(CommandTape::Kind kind, std::string* word);   // a word, or a seek
     ScriptStream& replayMissing();
     // The flags as the tape keeps them, with whether the read stored a value.
-    static constexpr std::uint8_t assignedBit = 0x80;
+    static constexpr std::uint8_t assignedBit = CommandTape::assignedBit;
     std::uint8_t recordedFlags(bool assigned) const;
 
     // Next byte without consuming it, or -1 at end of file; refills when the buffer is used up.

@@ -11,43 +11,39 @@ void CommandTape::clear() {
     values.clear();
     commandOffset = 0;
     words.clear();
-    bytes = 0;
+    wordBytes = 0;
     tooLarge = false;
     plainMarked = false;
 }
 
-namespace {
-// Lists grow as vectors do, by doubling, but never past what the whole tape may hold, so the
-// tape's memory stays within its limit while it is recorded too.
+// Lists grow as vectors do, by doubling (from 64), but into no more than what the whole tape
+// may still hold, so the tape's memory stays within its limit while it is recorded too.
 template <class T>
-void makeRoom(std::vector<T>& list) {
-    if (list.size() < list.capacity()) return;
-    constexpr std::size_t most = CommandTape::largestSize / sizeof(T) + 1;
-    list.reserve(std::min(most, std::max<std::size_t>(64, 2 * list.capacity())));
-}
-}  // namespace
-
-bool CommandTape::room(std::size_t more) {
+bool CommandTape::grow(std::vector<T>& list) {
     if (tooLarge) return false;
-    if (bytes + more <= largestSize) {
-        bytes += more;
-        return true;
+    if (list.size() < list.capacity()) return true;
+    const std::size_t spare = largestSize - std::min(largestSize, memory());
+    const std::size_t more = std::min(std::max<std::size_t>(64, list.capacity()), spare / sizeof(T));
+    if (more == 0) {
+        letGo();
+        return false;
     }
-    letGo();
-    return false;
+    list.reserve(list.capacity() + more);
+    return true;
 }
 
+// Its lists are swapped for empty ones: a list without room takes every append to the slow path,
+// which refuses it.
 void CommandTape::letGo() {
     clear();
-    recorded.shrink_to_fit();
-    values.shrink_to_fit();
-    words.shrink_to_fit();
+    std::vector<Command>().swap(recorded);
+    std::vector<Value>().swap(values);
+    std::vector<std::string>().swap(words);
     tooLarge = true;
 }
 
 void CommandTape::addCommandGrowing(Handler handler, std::int64_t offset) {
-    if (!room(sizeof(Command))) return;
-    makeRoom(recorded);
+    if (!grow(recorded)) return;
     recorded.push_back({{handler}, offset, std::uint32_t(values.size())});
     commandOffset = offset;
 }
@@ -57,19 +53,22 @@ void CommandTape::addCommandGrowing(Handler handler, std::int64_t offset) {
 void CommandTape::addValueGrowing(const Value& value, std::int64_t end) {
     const std::uint64_t fromCommand = std::uint64_t(end - commandOffset);
     if (fromCommand > UINT32_MAX && !tooLarge) letGo();
-    if (!room(sizeof(Value))) return;
-    makeRoom(values);
+    if (!grow(values)) return;
     values.push_back(value);
     values.back().end = std::uint32_t(fromCommand);
 }
 
 void CommandTape::addWord(const std::string& word, std::uint8_t flags, std::int64_t end) {
-    if (!room(sizeof(std::string) + word.size())) return;
+    if (tooLarge) return;
+    wordBytes += sizeof(std::string) + word.size();
+    if (memory() > largestSize) {
+        letGo();
+        return;
+    }
     Value value{};
     value.word = std::uint32_t(words.size());
     value.kind = Kind::word;
     value.flags = flags;
-    makeRoom(words);
     words.push_back(word);
     addValueGrowing(value, end);
 }

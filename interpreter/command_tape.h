@@ -66,10 +66,8 @@ public:
     void clear();
     // Recording. A command, then the values its handler reads.
     void addCommand(Handler handler, std::int64_t offset) {
-        if (!tooLarge && bytes + sizeof(Command) <= largestSize &&
-            recorded.size() < recorded.capacity()) {   // inline, as addValue
+        if (recorded.size() < recorded.capacity()) {   // inline, as addValue
             recorded.push_back({{handler}, offset, std::uint32_t(values.size())});
-            bytes += sizeof(Command);
             commandOffset = offset;
         } else {
             addCommandGrowing(handler, offset);
@@ -80,14 +78,12 @@ public:
     template <class T>
     void addValue(Kind kind, T payload, std::uint8_t flags, std::int64_t end) {
         const std::uint64_t fromCommand = std::uint64_t(end - commandOffset);
-        if (!tooLarge && bytes + sizeof(Value) <= largestSize && values.size() < values.capacity() &&
-            fromCommand <= UINT32_MAX) {   // the common case, inline: recording is per value
-            Value& value = values.emplace_back();
+        if (values.size() < values.capacity() && fromCommand <= UINT32_MAX) {
+            Value& value = values.emplace_back();   // the common case, inline: recording is per value
             value.set(payload);
             value.end = std::uint32_t(fromCommand);
             value.kind = kind;
             value.flags = flags;
-            bytes += sizeof(Value);
         } else {
             Value value{};
             value.set(payload);
@@ -104,7 +100,11 @@ public:
     void markPlainCommands(PlainFormOf plainForm);
     // Whether the tape has grown past largestSize; it is then no use and holds nothing more.
     bool overflowed() const { return tooLarge; }
-    std::size_t size() const { return bytes; }
+    // What it holds, in bytes. Its memory, what its lists have room for, stays within
+    // largestSize; a list grows into what is left when doubling would pass it.
+    std::size_t size() const {
+        return recorded.size() * sizeof(Command) + values.size() * sizeof(Value) + wordBytes;
+    }
 
     const std::vector<Command>& commands() const { return recorded; }
     const Value& value(std::size_t index) const { return values[index]; }
@@ -114,8 +114,13 @@ public:
     const std::string& word(std::uint32_t index) const { return words[index]; }
 
 private:
-    bool room(std::size_t more);   // counts more bytes, or lets go when they do not fit
-    void letGo();                  // of everything: the tape is no use
+    // What the lists have room for, and the words.
+    std::size_t memory() const {
+        return recorded.capacity() * sizeof(Command) + values.capacity() * sizeof(Value) + wordBytes;
+    }
+    template <class T>
+    bool grow(std::vector<T>& list);   // room for one more, or lets go when there is none
+    void letGo();                      // of everything: the tape is no use
     void addValueGrowing(const Value& value, std::int64_t end);
     void addCommandGrowing(Handler handler, std::int64_t offset);
 
@@ -123,7 +128,7 @@ private:
     std::vector<Value> values;
     std::int64_t commandOffset = 0;   // of the command being recorded
     std::vector<std::string> words;
-    std::size_t bytes = 0;   // what the lists hold, words' text included
+    std::size_t wordBytes = 0;   // the words and their text
     bool tooLarge = false;
     bool plainMarked = false;
 };

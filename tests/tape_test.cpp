@@ -154,4 +154,25 @@ TEST_F(TapeTest, EveryEditIsSeenAtTheNextFrame) {
     EXPECT_TRUE(lastRunWasReplayed());
     EXPECT_EQ(centre(), (std::array<int, 3>{255, 255, 0}));
 }
+
+// A tape holds at most 16 MiB: a version that fits is replayed, one that needs more is read from
+// the file every frame, and drawn the same.
+TEST_F(TapeTest, ATapeStaysWithinItsLimit) {
+    auto points = [](int count) {
+        std::string text = "Disable Lighting Translate 0 0 -3 Begin Points\n";
+        for (int i = 0; i < count; ++i) text += "Vertex 0 0 0\n";   // 60 bytes of tape each
+        return text + "End\n";
+    };
+    for (int count : {50000, 400000}) {
+        SCOPED_TRACE(count);
+        writeScript(points(count));
+        EXPECT_TRUE(frame());
+        EXPECT_TRUE(frame());
+        const bool fits = count * 60 < 16 << 20;
+        EXPECT_EQ(lastRunWasReplayed(), fits);
+        EXPECT_LE(tapeSize(), std::size_t(16 << 20));
+        EXPECT_EQ(tapeSize() > 0, fits);
+        EXPECT_EQ(centre(), (std::array<int, 3>{255, 255, 255}));
+    }
+}
 }  // namespace

@@ -145,6 +145,14 @@ bool frame() {
     return ran;
 }
 
+// A frame read from the file, as corvane-render --reread runs it; a tape already made is kept.
+bool rereadFrame() {
+    allowTape(false);
+    bool ran = frame();
+    allowTape(true);
+    return ran;
+}
+
 // Seconds of wall-clock and of process CPU time, read together.
 struct Clock {
     double wall, cpu;
@@ -276,9 +284,7 @@ void ReplayVertexScript(benchmark::State& state) {
         Clock start = now();
         if (!frame() || !lastRunWasReplayed()) fail(state, "the frame was not replayed");
         Clock replayed = now();
-        allowTape(false);
-        frame();
-        allowTape(true);
+        rereadFrame();
         Clock reread = now();
         drawFloats(values);
         Clock drawn = now();
@@ -308,9 +314,7 @@ void FirstFrameOfVersion(benchmark::State& state) {
         if (!frame()) fail(state, "the script failed");
         Clock recorded = now();
         resetRunner();
-        allowTape(false);
-        frame();
-        allowTape(true);
+        rereadFrame();
         Clock read = now();
         state.SetIterationTime(recorded.wall - start.wall);
         recordCpu += recorded.cpu - start.cpu;
@@ -450,9 +454,7 @@ void ExampleFrame(benchmark::State& state, const std::filesystem::path& example)
         Clock start = now();
         frame();
         Clock replayed = now();
-        allowTape(false);
-        frame();
-        allowTape(true);
+        rereadFrame();
         Clock reread = now();
         state.SetIterationTime(replayed.wall - start.wall);
         replayCpu += replayed.cpu - start.cpu;

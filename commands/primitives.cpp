@@ -66,7 +66,7 @@ bool end(ScriptStream&) {
 template <int count, void (*give)(const float*)>
 bool readAndGive(ScriptStream& in) {
     float values[3] = {0, 0, 0};
-    in.read(values, count);
+    for (int i = 0; i < count; ++i) in >> values[i];
     give(values);
     return true;
 }

@@ -1,5 +1,6 @@
-// The command tape; see command_tape.h. Its size counts what its lists hold; once past the
-// limit it lets go of everything, so a huge script costs no more memory than reading it does.
+// The command tape; see command_tape.h. Its memory, what its lists have room for, stays within
+// the limit; a tape that would pass it lets go of everything, so a huge script costs no more
+// memory than reading it does.
 #include "interpreter/command_tape.h"
 
 #include <algorithm>
@@ -73,12 +74,12 @@ void CommandTape::addWord(const std::string& word, std::uint8_t flags, std::int6
     addValueGrowing(value, end);
 }
 
-void CommandTape::markPlainCommands(PlainFormOf plainForm) {
+void CommandTape::markPlainCommands() {
     if (plainMarked) return;
     plainMarked = true;
     for (std::size_t i = 0; i < recorded.size(); ++i) {
         Command& command = recorded[i];
-        const PlainForm* form = plainForm(command.handler);
+        const PlainForm* form = plainFormOf(command.handler);
         std::size_t end = i + 1 < recorded.size() ? recorded[i + 1].firstValue : values.size();
         if (!form || end - command.firstValue != std::size_t(form->count)) continue;
         bool plain = true;

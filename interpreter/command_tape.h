@@ -2,18 +2,17 @@
 // where its word stands in the file, and every value its reads produced (the value, the stream's
 // flags after it, the position after it), failed reads included. Later frames of the same
 // version replay the tape instead of opening and scanning the file: each handler runs again
-// with the same arguments, so it makes its GL calls and reads the clock, the panel and the
-// trackball afresh, and only the scanning of text is saved.
+// with the same arguments (a word that only hands its numbers on, to the function it hands them
+// to), so the GL calls are made and the clock, the panel and the trackball read afresh, and only
+// the scanning of text is saved.
 #pragma once
 
 #include <cstdint>
-#include <climits>
 #include <string>
 #include <type_traits>
 #include <vector>
 
 class ScriptStream;
-struct PlainForm;
 
 class CommandTape {
 public:
@@ -40,7 +39,6 @@ public:
             if constexpr (std::is_same_v<T, float>) return number;
             if constexpr (std::is_same_v<T, int>) return whole;
             if constexpr (std::is_same_v<T, char>) return character;
-            if constexpr (std::is_same_v<T, std::uint32_t>) return word;
         }
         template <class T>
         void set(T payload) {
@@ -93,11 +91,10 @@ public:
         }
     }
     void addWord(const std::string& word, std::uint8_t flags, std::int64_t end);
-    // Before the first replay: marks each command whose handler has a plain form (the function
-    // taking plainForm(handler) its values) and whose values are exactly that many numbers, read
-    // cleanly. A replay hands those values straight on.
-    using PlainFormOf = const PlainForm* (*)(Handler);
-    void markPlainCommands(PlainFormOf plainForm);
+    // Before the first replay: marks each command whose handler has a plain form and whose
+    // values are exactly that many numbers, read cleanly. A replay hands those values straight
+    // to the plain form's function.
+    void markPlainCommands();
     // Whether the tape has grown past largestSize; it is then no use and holds nothing more.
     bool overflowed() const { return tooLarge; }
     // What it holds, in bytes. Its memory, what its lists have room for, stays within

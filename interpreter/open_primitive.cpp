@@ -6,7 +6,7 @@
 // texture coordinate that a later one has (see giveLateAttributesFirst).
 #include "interpreter/open_primitive.h"
 
-#include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "interpreter/display_lists.h"
@@ -47,16 +47,11 @@ void issue(const HeldCall& call) {
     }
 }
 
-// The colour, normal and texture coordinate the list being compiled last gave, where known.
-struct KnownValues {
-    bool known[HeldCall::texCoord + 1] = {};
-    float values[HeldCall::texCoord + 1][3] = {};
-} listValues;
+// The colour, normal and texture coordinate the list being compiled last gave, by kind, where
+// known.
+std::optional<HeldCall> listValues[HeldCall::texCoord + 1];
 
-void noteListValue(const HeldCall& call) {
-    listValues.known[call.kind] = true;
-    std::copy(call.values, call.values + 3, listValues.values[call.kind]);
-}
+void noteListValue(const HeldCall& call) { listValues[call.kind] = call; }
 
 // Gives, before the first vertex, each attribute that the drawn vertices first meet after it:
 // the value the list last gave, or else the value they meet. Where a list meets a value first in
@@ -74,11 +69,7 @@ void giveLateAttributesFirst(int drawn) {
             --drawn;
         } else if (!given[call.kind]) {
             given[call.kind] = true;
-            if (!vertexSeen) continue;
-            HeldCall first = call;
-            if (listValues.known[call.kind])
-                std::copy_n(listValues.values[call.kind], 3, first.values);
-            issue(first);
+            if (vertexSeen) issue(listValues[call.kind].value_or(call));
         }
     }
 }
@@ -149,7 +140,9 @@ void giveNormal(const float xyz[3]) { give<HeldCall::normal, glNormal3fv>(xyz); 
 void giveColor(const float rgb[3]) { give<HeldCall::color, glColor3fv>(rgb); }
 void giveTexCoord(const float st[2]) { give<HeldCall::texCoord, glTexCoord2fv>(st); }
 
-void forgetListValues() { listValues = {}; }
+void forgetListValues() {
+    for (std::optional<HeldCall>& value : listValues) value.reset();
+}
 
 void resetOpenPrimitive() {
     if (primitiveOpen) closePrimitive(primitiveList);

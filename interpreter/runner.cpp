@@ -47,12 +47,12 @@ constexpr FileTime missingFile = {INT64_MIN, 0};
 
 // RunnerMemory: what the runner keeps from one frame to the next.
 std::string lastFileName;      // the name at the previous run that had one
-FileTime lastModification;     // its modification time then
+FileIdentity lastIdentity;     // its file then: a new modification time is a new version
+std::uint64_t version = 0;     // versions begun since start
 bool scriptFailed = false;     // the error latch for the current version
 
-// The tape of the content named by tapeIdentity, valid once a clean frame has recorded it.
+// The tape of the content named by lastIdentity, valid once a clean frame has recorded it.
 CommandTape tape;
-FileIdentity tapeIdentity;
 bool tapeRecorded = false;
 bool tapeAllowed = true;       // corvane-render --reread turns it off
 bool lastRunReplayed = false;
@@ -78,6 +78,7 @@ void fail(const std::string& message) {
 
 // A new version: its lists, log, latch and tape start afresh.
 void forgetVersion() {
+    ++version;
     deleteDisplayLists();
     scriptFailed = false;
     resetLog();
@@ -145,7 +146,7 @@ std::string wordOf(CommandHandler handler) {
 // A recorded frame run again: each handler with the values it read, in order. The end-of-script
 // checks are the same as for a frame read from the file.
 int replayTape() {
-    tape.markPlainCommands(plainFormOf);
+    tape.markPlainCommands();
     ScriptStream in = ScriptStream::replaying(tape);
     int validTokens = 0, dispatched = 0;
     for (const CommandTape::Command& command : tape.commands()) {
@@ -202,12 +203,11 @@ bool runCurrentVersion() {
         return true;
     }
     FileIdentity identity = identityOf(scriptFileName());
-    if (scriptFileName() != lastFileName || !(identity.modified == lastModification))
+    if (scriptFileName() != lastFileName || !(identity.modified == lastIdentity.modified))
         forgetVersion();
+    if (!(identity == lastIdentity)) forgetTape();
     lastFileName = scriptFileName();
-    lastModification = identity.modified;
-    if (!(identity == tapeIdentity)) forgetTape();
-    tapeIdentity = identity;
+    lastIdentity = identity;
     if (scriptFailed) return false;
 
     int validTokens = 0;
@@ -239,14 +239,14 @@ bool runScript() {
 
 void resetRunner() {
     lastFileName.clear();
-    lastModification = {};
+    lastIdentity = {};
     scriptFailed = false;
     forgetTape();
-    tapeIdentity = {};
     lastRunReplayed = false;
 }
 
 void allowTape(bool allowed) { tapeAllowed = allowed; }
 
 bool lastRunWasReplayed() { return lastRunReplayed; }
+std::uint64_t scriptVersion() { return version; }
 std::size_t tapeSize() { return tapeRecorded ? tape.size() : 0; }

@@ -2,11 +2,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 // True when no file is named or this version of the file ran without a reported error.
 bool runScript();
 // Forgets the remembered file, time and latch (a fresh process, for tests and tools).
 void resetRunner();
+// Counts the versions the runs have begun: another script, or a new modification time, is a
+// new one, with a new log.
+std::uint64_t scriptVersion();
 
 // The tape: a version's clean frame recorded, replayed by later frames instead of reading the
 // file. Allowed unless turned off (corvane-render --reread, which exists to compare the two);

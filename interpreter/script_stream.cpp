@@ -454,18 +454,10 @@ ScriptStream ScriptStream::replaying(const CommandTape& tape) {
     return stream;
 }
 
-ScriptStream& ScriptStream::replayMissing() {
-    flags |= failbit | eofbit;
-    return *this;
-}
-
 // A word or a seek from the tape; see replayed.
 ScriptStream& ScriptStream::replayed(CommandTape::Kind kind, std::string* word) {
-    if (nextValue >= tapeValueCount || tapeValues[nextValue].kind != kind) return replayMissing();
-    lastValueRead = nextValue;
-    const CommandTape::Value& recorded = tapeValues[nextValue++];
-    flags = recorded.flags & ~assignedBit;
-    if (word && (recorded.flags & assignedBit)) *word = player->word(recorded.word);
+    const CommandTape::Value* recorded = nextRecorded(kind);
+    if (recorded && word && (recorded->flags & assignedBit)) *word = player->word(recorded->word);
     return *this;
 }
 
@@ -551,5 +543,4 @@ void ScriptStream::seekTo(std::int64_t target) {
         cursor = fetchedEnd = storage.get();
         nextReadSize = std::min(firstReadSize, storageSize);
     }
-    return;
 }

@@ -64,27 +64,6 @@ public:
         return player ? replayed(CommandTape::Kind::character, value) : readInto(value);
     }
 
-    // count extractions in a row, as `in >> values[0] >> values[1] ...` makes them. A replay
-    // runs them in one loop, the tape's place held in a register.
-    ScriptStream& read(float* values, int count) {
-        if (!player) {
-            for (int i = 0; i < count; ++i) readInto(values[i]);
-            return *this;
-        }
-        std::size_t next = nextValue;
-        bool missing = false;
-        for (int i = 0; i < count && !missing; ++i) {
-            missing = next >= tapeValueCount || tapeValues[next].kind != CommandTape::Kind::number;
-            if (missing) break;   // and so would every read after it
-            const CommandTape::Value& recorded = tapeValues[next++];
-            flags = recorded.flags & ~assignedBit;
-            if (recorded.flags & assignedBit) values[i] = recorded.number;
-        }
-        if (next != nextValue) lastValueRead = next - 1;
-        nextValue = next;
-        return missing ? replayMissing() : *this;
-    }
-
     // Unformatted: istream::getline(buffer, size) with '\n' as the delimiter.
     ScriptStream& getline(char* buffer, std::streamsize size);
 
@@ -130,15 +109,23 @@ private:
     // version never makes) fails, as a read past the end of the file would.
     template <class T>
     ScriptStream& replayed(CommandTape::Kind kind, T& variable) {
-        if (nextValue >= tapeValueCount || tapeValues[nextValue].kind != kind) return replayMissing();
-        lastValueRead = nextValue;
-        const CommandTape::Value& recorded = tapeValues[nextValue++];
-        flags = recorded.flags & ~assignedBit;
-        if (recorded.flags & assignedBit) variable = recorded.as<T>();
+        if (const CommandTape::Value* recorded = nextRecorded(kind))
+            if (recorded->flags & assignedBit) variable = recorded->as<T>();
         return *this;
     }
     ScriptStream& replayed(CommandTape::Kind kind, std::string* word);   // a word, or a seek
-    ScriptStream& replayMissing();
+    // The next recorded read, which this one takes the flags and position of; null, and the
+    // stream failed, when the tape holds no such read.
+    const CommandTape::Value* nextRecorded(CommandTape::Kind kind) {
+        if (nextValue >= tapeValueCount || tapeValues[nextValue].kind != kind) {
+            flags |= failbit | eofbit;
+            return nullptr;
+        }
+        lastValueRead = nextValue;
+        const CommandTape::Value* recorded = &tapeValues[nextValue++];
+        flags = recorded->flags & ~assignedBit;
+        return recorded;
+    }
     // The flags as the tape keeps them, with whether the read stored a value.
     static constexpr std::uint8_t assignedBit = CommandTape::assignedBit;
     std::uint8_t recordedFlags(bool assigned) const;

@@ -5,8 +5,6 @@
 // A message is shown up to shownBytes; the box says how much of a longer one it leaves out.
 #include "viewer/log_box.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +13,7 @@
 
 #include "frame/frame.h"
 #include "interpreter/message_log.h"
+#include "interpreter/runner.h"
 #include "interpreter/script_location.h"
 #include "scene/script_file.h"
 
@@ -31,7 +30,7 @@ struct Row {
 struct LogVersion {
     bool ran = true;
     std::string script;
-    timespec modified{};
+    std::uint64_t version = 0;
     std::vector<LogMessage> messages;
 };
 
@@ -50,12 +49,6 @@ constexpr std::int64_t locateBudget = 32 << 20;   // script bytes read per frame
 constexpr std::int64_t locateCost = 64 << 10;     // counted for each location besides its offset
 constexpr float columnGap = 8;                    // between a location and its message
 
-timespec modificationTime(const std::string& name) {
-    struct stat status {};
-    if (::stat(name.c_str(), &status) != 0) return {};
-    return status.st_mtim;
-}
-
 bool sameMessages(const std::vector<LogMessage>& a, const std::vector<LogMessage>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
         return x.begin == y.begin && x.length == y.length && x.offset == y.offset;
@@ -63,13 +56,11 @@ bool sameMessages(const std::vector<LogMessage>& a, const std::vector<LogMessage
 }
 
 // A new version of the script gives a new log even when its messages have the same places in
-// the log's text, and their lines may have moved; the modification time tells.
+// the log's text, and their lines may have moved; the runner tells.
 bool logChanged() {
     if (!rowsMade || lastRan != made.ran || scriptFileName() != made.script) return true;
     if (made.ran) return false;
-    timespec modified = modificationTime(made.script);
-    return modified.tv_sec != made.modified.tv_sec || modified.tv_nsec != made.modified.tv_nsec ||
-           !sameMessages(logMessages(), made.messages);
+    return scriptVersion() != made.version || !sameMessages(logMessages(), made.messages);
 }
 
 // The length of the well-formed UTF-8 sequence of two to four bytes at the start of bytes, and
@@ -133,7 +124,7 @@ void locate(std::size_t first, std::size_t last, std::int64_t& budget) {
 void makeRows() {
     made.ran = lastRan;
     made.script = scriptFileName();
-    made.modified = modificationTime(made.script);
+    made.version = scriptVersion();
     made.messages.clear();
     rows.clear();
     if (made.ran) {

@@ -6,6 +6,7 @@
 // SOIL is handed the file's bytes, read and checked first, never the name (texture_file.cpp).
 #include "commands/render_state.h"
 
+#include <GL/gl.h>
 #include <SOIL.h>
 
 #include <string>
@@ -17,9 +18,10 @@
 #include "interpreter/command_table.h"
 #include "interpreter/message_log.h"
 
-GLuint currentTexture = 0;
-
 namespace {
+// The one texture object that every TextureImage loads into; 0 before the first load and after
+// a load that failed. Lives as long as the process.
+GLuint currentTexture = 0;
 GLuint spareTexture = 0;   // the object a failed load left without a name in currentTexture
 
 struct StateName {

@@ -13,7 +13,6 @@
 
 #include "commands/camera.h"
 #include "interpreter/gl_state.h"
-#include "interpreter/message_log.h"
 #include "interpreter/runner.h"
 #include "scene/script_file.h"
 #include "scene/view_settings.h"
@@ -114,15 +113,4 @@ bool drawFrame() {
     return ran;
 }
 
-// A failed version's log is shown on every frame; a huge one (100,000 messages, or one quoting
-// a 100 MB word) is cut so that the frame keeps the timer's pace. The log itself keeps it all.
-std::string statusText(bool ran) {
-    if (ran) return "Drawing : " + scriptFileName();
-    const std::string& log = logText();
-    constexpr std::size_t shown = 16 * 1024;
-    if (log.size() <= shown) return log;
-    std::size_t cut = log.rfind('\n', shown);
-    cut = cut == std::string::npos ? shown : cut + 1;
-    return log.substr(0, cut) + "... (" + std::to_string(log.size() - cut) +
-           " more bytes of the log are not shown)\n";
-}
+std::string statusText() { return "Drawing : " + scriptFileName(); }

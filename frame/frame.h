@@ -8,5 +8,5 @@ void applyGraphicsDefaults();
 // Clears, sets shading, polygon mode and both matrices from ViewSettings, saves every
 // attribute group, runs the script and restores them. Returns runScript's result.
 bool drawFrame();
-// What the log box shows after a frame: the file being drawn, or the whole log.
-std::string statusText(bool ran);
+// What the log box shows after a frame that ran cleanly: the file being drawn.
+std::string statusText();

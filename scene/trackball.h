@@ -18,6 +18,10 @@ struct Trackball {
     float lastX = 0, lastY = 0;       // mouse position of the previous motion
 };
 
+// The panel's ranges of the angles (see SettingRange).
+constexpr SettingRange<float> azimuthRange{0, 6.2831855f};
+constexpr SettingRange<float> zenithRange{-3.1415927f, 3.1415927f};
+
 const Trackball& trackball();
 // The trackball panel's bound controls only.
 Trackball& panelTrackball();

@@ -40,7 +40,8 @@ void toggleWireframe() { settings.wireframe = settings.wireframe == 0 ? 1 : 0; }
 // 32, 64, 128, 4, 8, ...: doubling past the top starts again at the bottom.
 void doubleTessellation() {
     settings.tessellation = 2 * settings.tessellation;
-    if (settings.tessellation > 128) settings.tessellation = 4;
+    if (settings.tessellation > tessellationRange.highest)
+        settings.tessellation = tessellationRange.lowest;
 }
 
 void togglePanelsHidden() { settings.panelsHidden = !settings.panelsHidden; }

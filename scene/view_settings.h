@@ -12,6 +12,15 @@ struct Vec3f {
     float x, y, z;
 };
 
+// A closed range of a setting. The panel's spinners keep their values within the ranges below
+// and corvane-render clamps its matching options to them, so both accept the same views.
+template <typename T>
+struct SettingRange {
+    T lowest, highest;
+};
+constexpr SettingRange<float> fieldOfViewRange{0, 180};
+constexpr SettingRange<int> tessellationRange{4, 128};
+
 struct ViewSettings {
     int windowWidth = 1000;       // size of the drawing area, in pixels
     int windowHeight = 512;

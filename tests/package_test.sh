@@ -20,6 +20,11 @@ env -u DISPLAY -u WAYLAND_DISPLAY "$root/fs/usr/bin/corvane-render" "$source/exa
 test -s "$root/default.png"
 test -f "$root/fs/usr/share/applications/corvane.desktop"
 test -f "$root/fs/usr/share/man/man1/corvane-render.1"
+# The manual page's OPTIONS are made from the tool's own declarations: every option of --help.
+manual=$(MANWIDTH=200 man -l "$root"/fs/usr/share/man/man1/corvane-render.1* 2>/dev/null)
+for option in $("$root/fs/usr/bin/corvane-render" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
+    grep -q -- "$option" <<<"$manual" || { echo "the manual page lacks $option"; exit 1; }
+done
 # Every example, and the picture the textured one loads from its own directory.
 for file in "$source"/examples/*; do
     test -f "$root/fs/usr/share/corvane/examples/$(basename "$file")"

@@ -27,17 +27,6 @@
 #include "viewer/trackball.h"
 #include "scene/view_settings.h"
 
-// The panel's boxes in layout order, each drawn where the current panel window's cursor is.
-// The program draws them only as whole panels; these tests drive one box at a time.
-void windowDimensionsBox();
-void fileSelection();
-void logSection();
-void trackballBox();
-void projectionBox();
-void perspectiveBox();
-void orthographicBox();
-void visualizationBox();
-
 namespace {
 class PanelTest : public GlTest {
 protected:
@@ -53,74 +42,70 @@ protected:
         GlTest::TearDown();
     }
 
-    // One panel frame with the given contents in a window at the top left, as the left
-    // panel is; afterwards the input waiting for the panel moves on, as after every frame.
-    void panelFrame(const std::function<void()>& contents) {
-        ImGui_ImplOpenGL2_NewFrame();
-        ImGui::GetIO().DeltaTime = 0.02f;
-        ImGui::NewFrame();
-        ImGui::SetNextWindowPos(ImVec2(0, 0));
-        ImGui::SetNextWindowSize(ImVec2(leftPanelWidth, 512));
-        ImGui::Begin("TestPanel", nullptr, ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoMove);
-        contents();
-        ImGui::End();
-        ImGui::EndFrame();
+    // One frame of both panels as the viewer draws them; afterwards the input waiting for the
+    // panel moves on, as after every frame.
+    void panelFrame() {
+        drawPanels();
         nextPanelInput();
     }
     // Clicks into the field at that point, types and presses Enter, all through the viewer's
     // mouse and keyboard callbacks. The panel takes one key change a frame.
-    void typeAt(void (*box)(), ImVec2 at, const std::string& text) {
-        click(box, at);
+    void typeAt(ImVec2 at, const std::string& text) {
+        click(at);
         for (char c : text + "\r") {
             keyboardEvent((unsigned char)c, 0, 0);
             keyboardUpEvent((unsigned char)c, 0, 0);
         }
-        for (std::size_t i = 0; i < 2 * text.size() + 4; ++i) panelFrame(box);
+        for (std::size_t i = 0; i < 2 * text.size() + 4; ++i) panelFrame();
     }
-    void typeInto(void (*box)(), const char* label, const std::string& text) {
-        typeAt(box, find(box, label), text);
-    }
-    // Clicks there; a first click waits long enough not to make a double click with an
-    // earlier one.
-    void click(void (*box)(), ImVec2 at, int clicks = 1) {
-        for (int i = 0; i < 20; ++i) panelFrame(box);
+    void typeInto(const char* label, const std::string& text) { typeAt(find(label), text); }
+    // Clicks there. A first click comes a second after any earlier one, as the panel's clock
+    // tells, so that the two never make a double click.
+    void click(ImVec2 at, int clicks = 1) {
+        ImGui::GetCurrentContext()->Time += 1;
+        panelFrame();
         for (int i = 0; i < clicks; ++i) {
             mouseEvent(GLUT_LEFT_BUTTON, GLUT_DOWN, int(at.x), int(at.y));
             mouseEvent(GLUT_LEFT_BUTTON, GLUT_UP, int(at.x), int(at.y));
-            panelFrame(box);
+            panelFrame();
         }
-        panelFrame(box);
+        panelFrame();
     }
-    // Where the control with this label lies in the box, found by moving the mouse down the
-    // panel until the panel says that control is under it. A spinner's text field has an
+    // Where the control with this label lies in the right panel, found by moving the mouse down
+    // the panel until the panel says that control is under it. A spinner's text field has an
     // inner name of its own.
-    ImVec2 find(void (*box)(), const char* label) {
+    ImVec2 find(const char* label) {
+        const int x = 1000 - rightPanelWidth + 30;
         for (float y = 0; y < 512; y += 2) {
-            ImGuiID plain = 0, spinner = 0;
-            passiveMotionEvent(30, int(y));
+            passiveMotionEvent(x, int(y));
             // Two frames, so that the one that answers remembers this point and no other.
-            for (int i = 0; i < 2; ++i) {
-                panelFrame([&] {
-                    plain = ImGui::GetID(label);
-                    ImGui::PushID(label);
-                    spinner = ImGui::GetID("");
-                    ImGui::PopID();
-                    box();
-                });
-            }
+            panelFrame();
+            panelFrame();
+            ImGuiID plain = ImGui::FindWindowByName("RightPanel")->GetIDNoKeepAlive(label);
             ImGuiID hovered = ImGui::GetHoveredID();
-            if (hovered != 0 && (hovered == plain || hovered == spinner)) return ImVec2(30, y + 1);
+            if (hovered != 0 && (hovered == plain || hovered == ImHashStr("", 0, plain)))
+                return ImVec2(float(x), y + 1);
         }
         ADD_FAILURE() << "no control " << label;
         return ImVec2(-100, -100);
     }
-    // The centre of the browser's row, found from where the list lies.
+    // Where a child window of the left panel lies: the log box, or the file list, which its
+    // list box names by its id alone.
+    ImVec2 leftPanelChild(const char* label, bool named) {
+        panelFrame();
+        ImGuiID id = ImGui::FindWindowByName("LeftPanel")->GetIDNoKeepAlive(label);
+        char name[96];
+        if (named)
+            std::snprintf(name, sizeof name, "LeftPanel/%s_%08X", label, id);
+        else
+            std::snprintf(name, sizeof name, "LeftPanel/%08X", id);
+        ImGuiWindow* child = ImGui::FindWindowByName(name);
+        EXPECT_NE(child, nullptr) << "no " << label;
+        return child ? child->Pos : ImVec2(-100, -100);
+    }
+    // The centre of the browser's row.
     ImVec2 browserRow(int row) {
-        ImVec2 list;
-        panelFrame([&] {
-            fileSelection();
-            list = ImGui::GetItemRectMin();
-        });
+        ImVec2 list = leftPanelChild("##files", false);
         const ImGuiStyle& style = ImGui::GetStyle();
         float pitch = ImGui::GetFontSize() + style.ItemSpacing.y;
         return ImVec2(list.x + 20, list.y + style.FramePadding.y + row * pitch + pitch / 2 - 1);
@@ -150,16 +135,16 @@ TEST_F(PanelTest, ControlCallbackSwapsTheProjectionBoxes) {
     // The radio buttons store the mode and call the callback; a disabled box takes no typing.
     panelViewSettings().orthographic = 0;
     ControlCallback(PROJECTION_CHANGED);
-    ImVec2 fieldOfView = find(perspectiveBox, "Field of view (z/Z)");
-    click(projectionBox, find(projectionBox, "Orthographic"));
+    ImVec2 fieldOfView = find("Field of view (z/Z)");
+    click(find("Orthographic"));
     EXPECT_EQ(panelViewSettings().orthographic, 1);
     EXPECT_FALSE(perspectivePanelEnabled());
     EXPECT_TRUE(orthographicPanelEnabled());
-    typeAt(perspectiveBox, fieldOfView, "20");
+    typeAt(fieldOfView, "20");
     EXPECT_EQ(panelViewSettings().fieldOfView, 50);
-    typeInto(orthographicBox, "X min", "-7");
+    typeInto("X min", "-7");
     EXPECT_EQ(panelViewSettings().orthoMin.x, -7);
-    click(projectionBox, find(projectionBox, "Perspective"));
+    click(find("Perspective"));
     EXPECT_EQ(panelViewSettings().orthographic, 0);
     EXPECT_TRUE(perspectivePanelEnabled());
     EXPECT_FALSE(orthographicPanelEnabled());
@@ -171,41 +156,40 @@ TEST_F(PanelTest, TypedValuesAreClampedOnlyBySpinners) {
     auto azimuth = [] { return panelTrackball().azimuth; };
     auto zenith = [] { return panelTrackball().zenith; };
     struct Case {
-        void (*box)();
         const char* label;
         const char* typed;
         std::function<float()> value;
         float expected;
     } cases[] = {
-        {perspectiveBox, "Field of view (z/Z)", "200", fov, 180},
-        {perspectiveBox, "Field of view (z/Z)", "-3", fov, 0},
-        {perspectiveBox, "Field of view (z/Z)", "120", fov, 120},
-        {perspectiveBox, "Near plane", "0", [] { return panelViewSettings().nearPlane; }, 0},
-        {perspectiveBox, "Far plane", "-5", [] { return panelViewSettings().farPlane; }, -5},
-        {visualizationBox, "Tesselation (t)", "2", tessellation, 4},
-        {visualizationBox, "Tesselation (t)", "500", tessellation, 128},
-        {visualizationBox, "Tesselation (t)", "77", tessellation, 77},
-        {trackballBox, "Distance (+/-)", "-4", [] { return panelTrackball().distance; }, -4},
-        {trackballBox, "Azimuth", "7", azimuth, 6.2831855f},
-        {trackballBox, "Azimuth", "-1", azimuth, 0},
-        {trackballBox, "Zenith", "-4", zenith, -3.1415927f},
-        {trackballBox, "Zenith", "-3", zenith, -3},
-        {trackballBox, "Center z", "2.5", [] { return panelTrackball().center.z; }, 2.5f},
-        {orthographicBox, "Z min", "-1e3", [] { return panelViewSettings().orthoMin.z; }, -50},
+        {"Field of view (z/Z)", "200", fov, 180},
+        {"Field of view (z/Z)", "-3", fov, 0},
+        {"Field of view (z/Z)", "120", fov, 120},
+        {"Near plane", "0", [] { return panelViewSettings().nearPlane; }, 0},
+        {"Far plane", "-5", [] { return panelViewSettings().farPlane; }, -5},
+        {"Tesselation (t)", "2", tessellation, 4},
+        {"Tesselation (t)", "500", tessellation, 128},
+        {"Tesselation (t)", "77", tessellation, 77},
+        {"Distance (+/-)", "-4", [] { return panelTrackball().distance; }, -4},
+        {"Azimuth", "7", azimuth, 6.2831855f},
+        {"Azimuth", "-1", azimuth, 0},
+        {"Zenith", "-4", zenith, -3.1415927f},
+        {"Zenith", "-3", zenith, -3},
+        {"Center z", "2.5", [] { return panelTrackball().center.z; }, 2.5f},
+        {"Z min", "-1e3", [] { return panelViewSettings().orthoMin.z; }, -50},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.label) + " " + c.typed);
-        typeInto(c.box, c.label, c.typed);
+        typeInto(c.label, c.typed);
         EXPECT_FLOAT_EQ(c.value(), c.expected);
     }
     // The width and height only show the drawing area's size, wherever one clicks and types.
-    for (float y = 0; y < 40; y += 3) typeAt(windowDimensionsBox, ImVec2(30, y), "5");
+    for (float y = 0; y < 40; y += 3) typeAt(ImVec2(30, y), "5");
     EXPECT_EQ(panelViewSettings().windowWidth, 128);
     EXPECT_EQ(panelViewSettings().windowHeight, 128);
 }
 
 TEST_F(PanelTest, TypingIntoAFieldNeverTriggersAShortcut) {
-    typeInto(perspectiveBox, "Field of view (z/Z)", "2w0h0");
+    typeInto("Field of view (z/Z)", "2w0h0");
     EXPECT_EQ(panelViewSettings().fieldOfView, 180);
     EXPECT_EQ(panelViewSettings().wireframe, 0);
     EXPECT_FALSE(panelViewSettings().panelsHidden);
@@ -219,15 +203,11 @@ TEST_F(PanelTest, TypingIntoAFieldNeverTriggersAShortcut) {
 TEST_F(PanelTest, LogBoxIsReadOnly) {
     EXPECT_FALSE(run("Box Foo\n"));
     updateLogBox(false);
-    ImVec2 box;
-    panelFrame([&] {
-        logSection();
-        box = ImGui::GetItemRectMin();
-    });
-    click(logSection, ImVec2(box.x + 30, box.y + 8));
-    panelFrame(logSection);
+    ImVec2 box = leftPanelChild("##log", true);
+    click(ImVec2(box.x + 30, box.y + 8));
+    panelFrame();
     keyboardEvent('w', 0, 0);
-    panelFrame(logSection);
+    panelFrame();
     EXPECT_EQ(logOf(), "Unknown command \"Foo\"\n");
     EXPECT_EQ(panelViewSettings().wireframe, 1);
 }
@@ -239,7 +219,7 @@ TEST_F(PanelTest, LogBoxIsReadOnly) {
 TEST_F(PanelTest, LogBoxRowsFollowTheLogAndItsLocations) {
     auto shown = [&](bool ran) {
         updateLogBox(ran);
-        panelFrame(logSection);
+        panelFrame();
         std::vector<std::string> rows;
         for (const LogBoxRow& row : logBoxRows()) rows.push_back(row.location + " " + row.text);
         return rows;
@@ -273,40 +253,47 @@ TEST_F(PanelTest, LogBoxRowsFollowTheLogAndItsLocations) {
 }
 
 // Only what the font cannot show is escaped, byte by byte: controls, malformed or overlong
-// UTF-8, surrogates, and characters the font has no glyph for.
+// UTF-8, surrogates, a byte-order mark, and characters the font has no glyph for.
 TEST_F(PanelTest, UnshowableBytesAreEscapedInTheBox) {
     using namespace std::string_literals;
-    panelFrame([] {});   // the font is chosen by the first panel frame
     struct Case {
         std::string bytes, shown;
     } cases[] = {
-        {"Unknown command \"Sphre\"", "Unknown command \"Sphre\""},
+        {"Sphre", "Sphre"},
         {"foo\0bar"s, "foo\\0bar"},
         {"x\x1b[2Jy", "x\\x1b[2Jy"},
-        {"tab\there\n", "tab\\x09here\\x0a"},
         {"\x7f", "\\x7f"},
-        {"caf\xc3\xa9 \xc2\xa0", "caf\xc3\xa9 \xc2\xa0"},
+        {"caf\xc3\xa9\xc2\xa0", "caf\xc3\xa9\xc2\xa0"},
         {"\xc3", "\\xc3"},
         {"\xc3(", "\\xc3("},
         {"\xc0\xaf", "\\xc0\\xaf"},
         {"\xc2\x85", "\\xc2\\x85"},
+        {"\xef\xbb\xbf" "Box", "\\xef\\xbb\\xbf" "Box"},
         {"\xe6\x97\xa5", "\\xe6\\x97\\xa5"},
         {"\xed\xa0\x80", "\\xed\\xa0\\x80"},
         {"\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},
         {"\xff\xfe", "\\xff\\xfe"},
     };
-    for (const Case& c : cases) EXPECT_EQ(visibleText(c.bytes), c.shown) << c.shown;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].shown);
+        writeScript("Box " + cases[i].bytes + "\n", "case" + std::to_string(i) + ".txt");
+        updateLogBox(frame());
+        panelFrame();
+        std::vector<LogBoxRow> rows = logBoxRows();
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].text, "Unknown command \"" + cases[i].shown + "\"");
+    }
 }
 
 TEST_F(PanelTest, QuickClicksAndCheckBoxesReachThePanel) {
     // A press and release that both come before the panel's next frame still count.
-    click(visualizationBox, find(visualizationBox, "Wireframe (w)"));
+    click(find("Wireframe (w)"));
     EXPECT_EQ(panelViewSettings().wireframe, 1);
-    click(visualizationBox, find(visualizationBox, "Smooth shading (s)"));
+    click(find("Smooth shading (s)"));
     EXPECT_EQ(panelViewSettings().smoothShading, 0);
     // A check box shows any non-zero value as checked, and unchecking stores 0.
     panelViewSettings().wireframe = 5;
-    click(visualizationBox, find(visualizationBox, "Wireframe (w)"));
+    click(find("Wireframe (w)"));
     EXPECT_EQ(panelViewSettings().wireframe, 0);
 }
 
@@ -338,7 +325,7 @@ TEST_F(BrowserTest, ListsTheWayUpThenDirectoriesThenFiles) {
                                                    "B.txt", "a.txt", "b.txt", "broken"}));
     // Listed on entry and on request only, not on every frame.
     std::ofstream(directory + "/new.txt") << "Box\n";
-    panelFrame(fileSelection);
+    panelFrame();
     EXPECT_EQ(listing().size(), 9u);
     listDirectory();
     EXPECT_EQ(listing().size(), 10u);
@@ -368,23 +355,23 @@ TEST_F(BrowserTest, DoubleClicksEnterDirectoriesAndChooseFiles) {
     chooseScriptFile("a.txt");   // as given on the command line
     ASSERT_TRUE(runScript());
     // A single click does nothing.
-    click(fileSelection, browserRow(3));
+    click(browserRow(3));
     EXPECT_EQ(here(), directory);
-    click(fileSelection, browserRow(3), 2);   // zdir/
+    click(browserRow(3), 2);   // zdir/
     EXPECT_EQ(here(), directory + "/zdir");
     // The command-line name is now looked for in the new directory.
     EXPECT_FALSE(runScript());
     EXPECT_EQ(logOf(), "Cannot open: a.txt\n");
 
-    click(fileSelection, browserRow(1), 2);   // inner.txt
+    click(browserRow(1), 2);   // inner.txt
     EXPECT_EQ(chosenFile(), "inner.txt");
     EXPECT_EQ(scriptFileName(), "inner.txt");
     EXPECT_TRUE(runScript());
-    EXPECT_EQ(statusText(true), "Drawing : inner.txt");
+    EXPECT_EQ(statusText(), "Drawing : inner.txt");
 
-    click(fileSelection, browserRow(0), 2);   // ../
+    click(browserRow(0), 2);   // ../
     EXPECT_EQ(here(), directory);
-    click(fileSelection, browserRow(7), 2);   // b.txt
+    click(browserRow(7), 2);   // b.txt
     EXPECT_EQ(scriptFileName(), "b.txt");
     EXPECT_TRUE(runScript());
 }

@@ -8,13 +8,7 @@
 
 #include "scene/trackball.h"
 #include "scene/view_settings.h"
-
-// An -o name split around its frame-number field. A name without a field is all prefix.
-struct OutputName {
-    std::string prefix;   // literal text before the field, "%%" already made "%"
-    std::string field;    // the checked conversion, such as "%04d"; empty for a single picture
-    std::string suffix;   // literal text after it
-};
+#include "tools/output_name.h"
 
 struct RenderOptions {
     std::string script;
@@ -39,20 +33,9 @@ struct RenderOptions {
 
 struct ParsedOptions {
     RenderOptions options;
-    bool help = false;
+    std::string help;                 // what --help (or --help-man) asked to print; else empty
     std::string error;                // why the command line was refused; empty when it was not
     std::vector<std::string> notes;   // values brought into the panel's ranges
 };
 
 ParsedOptions parseRenderOptions(const std::vector<std::string>& arguments);
-
-// What -o writes: a picture (or with a frame-number field, one per frame), or a video, by the
-// name's extension: .mp4, .webm or .gif.
-bool writesPicture(const OutputName& name);
-bool isSequence(const OutputName& name);
-bool isVideo(const OutputName& name);
-// The file name of one frame: the field filled with the frame number, or the single name.
-std::string frameFileName(const OutputName& name, int frame);
-
-extern const char* const renderUsage;
-extern const char* const renderHelp;

@@ -13,12 +13,14 @@
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "frame/frame.h"
 #include "frame/offscreen.h"
 #include "frame/session.h"
+#include "frame/visible_text.h"
 #include "interpreter/command_table.h"
 #include "interpreter/message_log.h"
 #include "interpreter/run_stats.h"
@@ -42,13 +44,15 @@ struct FrameTimes {
     double largestSeconds = 0;
 };
 
-int usageError(const std::string& reason) {
-    std::cerr << "corvane-render: " << reason << "\n" << renderUsage;
-    return 2;
+// Every line the tool prints about the run, escaped: it may quote a script's words, a file
+// name, an option's value or ffmpeg's messages, none of which may act on the terminal.
+void printLines(const std::string& text) {
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) std::cerr << visibleText(line) << "\n";
 }
 
-int environmentError(const std::string& reason) {
-    std::cerr << "corvane-render: " << reason << "\n";
+int fail(const std::string& reason) {
+    printLines("corvane-render: " + reason);
     return 2;
 }
 
@@ -106,12 +110,12 @@ void applyViewOptions(const RenderOptions& o) {
 // Probes the GL's limits with a tiny drawing area before asking for the real one.
 int openDrawingArea(const RenderOptions& o) {
     std::string error;
-    if (!openOffscreen(1, 1, error)) return environmentError(error);
+    if (!openOffscreen(1, 1, error)) return fail(error);
     int largest = largestOffscreenSize();
     if (o.width > largest || o.height > largest)
-        return usageError("--size is larger than the GL's largest drawing area (" +
+        return fail("--size is larger than the GL's largest drawing area (" +
                           std::to_string(largest) + "x" + std::to_string(largest) + ")");
-    if (!startHeadless(o.width, o.height, error)) return environmentError(error);
+    if (!startHeadless(o.width, o.height, error)) return fail(error);
     return 0;
 }
 
@@ -138,7 +142,7 @@ void printStats(const FrameTimes& times) {
 
 void printDiagnostics(const std::string& script) {
     for (const LogMessage& message : logMessages())
-        std::cerr << formatDiagnostic(script, message.offset, messageText(message)) << "\n";
+        printLines(formatDiagnostic(script, message.offset, messageText(message)));
 }
 
 // Compares the last frame with the reference; true when they match.
@@ -146,12 +150,10 @@ bool matchesReference(const RenderOptions& o, const Picture& frame, const Pictur
                       int& status) {
     Comparison comparison = comparePictures(frame, reference, o.tolerance);
     if (!o.diff.empty() && !writePicture(o.diff, differencePicture(frame, reference, o.tolerance)))
-        status = environmentError("cannot write " + o.diff);
+        status = fail("cannot write " + o.diff);
     if (!comparison.differs(o.threshold)) return true;
-    std::cerr << "corvane-render: "
-              << describeDifference(comparison, frame, reference, o.reference, o.tolerance,
-                                    o.threshold)
-              << "\n";
+    printLines("corvane-render: " + describeDifference(comparison, frame, reference, o.reference,
+                                                      o.tolerance, o.threshold));
     return false;
 }
 }  // namespace
@@ -159,30 +161,27 @@ bool matchesReference(const RenderOptions& o, const Picture& frame, const Pictur
 int renderMain(int argc, char** argv) {
     // The command line and the files it names, before any GL.
     ParsedOptions parsed = parseRenderOptions({argv + 1, argv + argc});
-    if (parsed.help) {
-        std::cout << renderUsage << "\n" << renderHelp;
+    if (!parsed.help.empty()) {
+        std::cout << parsed.help;
         return 0;
     }
-    if (!parsed.error.empty()) return usageError(parsed.error);
-    for (const std::string& note : parsed.notes) std::cerr << "corvane-render: note: " << note << "\n";
+    if (!parsed.error.empty()) return fail(parsed.error);
+    for (const std::string& note : parsed.notes) printLines("corvane-render: note: " + note);
     const RenderOptions& options = parsed.options;
     Picture reference;
-    if (std::string why = checkFiles(options, reference); !why.empty()) return usageError(why);
-    std::string ffmpeg = isVideo(options.output) ? findFfmpeg() : "";
-    if (isVideo(options.output) && ffmpeg.empty())
-        return environmentError("cannot write " + options.output.prefix +
-                                ": videos are made by the ffmpeg program, which is not on PATH");
+    if (std::string why = checkFiles(options, reference); !why.empty()) return fail(why);
+    // ffmpeg starts before any frame, so that a missing one costs no rendering.
+    VideoOutput video;
+    std::string error;
+    if (isVideo(options.output) && !video.open(options.output.prefix, options.width,
+                                               options.height, options.fps, error))
+        return fail(error);
 
     // The drawing area, the view and the script.
     if (int status = openDrawingArea(options)) return status;
     applyViewOptions(options);
     chooseScriptFile(options.script);
     allowTape(!options.reread);
-    VideoOutput video;
-    std::string error;
-    if (isVideo(options.output) && !video.open(ffmpeg, options.output.prefix, options.width,
-                                               options.height, options.fps, error))
-        return environmentError(error);
 
     // The frames, each sequence picture or video frame written as soon as it is drawn.
     bool ran = true;
@@ -198,16 +197,16 @@ int renderMain(int argc, char** argv) {
         if (wanted && writesPicture(options.output)) {
             std::string name = frameFileName(options.output, frame);
             if (!writePicture(name, framePicture(options)))
-                return environmentError("cannot write " + name);
+                return fail("cannot write " + name);
         }
         if (wanted && isVideo(options.output) && !video.write(readFramePixels())) break;
     }
     std::cout.flush();
-    if (isVideo(options.output) && !video.finish(error)) return environmentError(error);
+    if (isVideo(options.output) && !video.finish(error)) return fail(error);
 
     // The reports: diagnostics, the comparison, the statistics.
     if (options.rawLog)
-        std::cerr << logText();
+        for (const LogMessage& message : logMessages()) printLines(std::string(messageText(message)));
     else if (!ran)
         printDiagnostics(options.script);
     int status = ran ? 0 : 1;

@@ -6,12 +6,15 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -63,27 +66,10 @@ std::string lastLines(const std::string& file, std::size_t count) {
 }
 }  // namespace
 
-std::string findFfmpeg() {
-    const char* path = std::getenv("PATH");
-    std::string directories = path ? path : "";
-    for (std::size_t start = 0; start <= directories.size();) {
-        std::size_t end = directories.find(':', start);
-        if (end == std::string::npos) end = directories.size();
-        std::string directory = directories.substr(start, end - start);
-        std::string candidate = (directory.empty() ? "." : directory) + "/ffmpeg";
-        struct stat status {};
-        if (::stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-            ::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        start = end + 1;
-    }
-    return "";
-}
-
 VideoOutput::~VideoOutput() { abandon(); }
 
-bool VideoOutput::open(const std::string& ffmpeg, const std::string& name, int width, int height,
-                       double fps, std::string& error) {
+bool VideoOutput::open(const std::string& name, int width, int height, double fps,
+                       std::string& error) {
     path = name;
     fs::path target(name);
     std::string directory = target.parent_path().empty() ? "." : target.parent_path().string();
@@ -100,36 +86,40 @@ bool VideoOutput::open(const std::string& ffmpeg, const std::string& name, int w
         abandon();
         return false;
     }
-    std::vector<std::string> words = {ffmpeg,      "-hide_banner", "-loglevel", "error",
-                                      "-f",        "rawvideo",     "-pix_fmt",  "rgb24",
-                                      "-s",        std::to_string(width) + "x" + std::to_string(height),
-                                      "-framerate", std::to_string(fps), "-i", "-"};
+    char rate[32];
+    std::string size = std::to_string(width) + "x" + std::to_string(height);
+    std::vector<std::string> words = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-f",
+                                      "rawvideo", "-pix_fmt", "rgb24", "-s", size, "-framerate",
+                                      std::string(rate, std::to_chars(rate, rate + 32, fps).ptr),
+                                      "-i", "-"};
     for (const std::string& option : formatOptions(lowerExtension(name))) words.push_back(option);
     words.insert(words.end(), {"-y", partial});
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
 
-    int pipeEnds[2];
-    if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
-        error = "cannot start ffmpeg: no pipe";
+    // A socket rather than a pipe: a write to an encoder that has died then fails with EPIPE
+    // (MSG_NOSIGNAL) instead of raising SIGPIPE, which would end corvane-render.
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+        error = "cannot start ffmpeg: " + std::string(std::strerror(errno));
         abandon();
         return false;
     }
-    // A write to an encoder that has died must fail, not end corvane-render.
-    ::signal(SIGPIPE, SIG_IGN);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, ends[0], 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, messages.c_str(), O_WRONLY | O_TRUNC, 0);
-    int spawned = posix_spawn(&encoder, argv[0], &actions, nullptr, argv.data(), environ);
+    int spawned = posix_spawnp(&encoder, "ffmpeg", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeEnds[0]);
-    frames = pipeEnds[1];
+    ::close(ends[0]);
+    frames = ends[1];
     if (spawned != 0) {
         encoder = -1;
-        error = "cannot start " + ffmpeg;
+        error = "cannot write " + name +
+                (spawned == ENOENT ? ": videos are made by the ffmpeg program, which is not on PATH"
+                                   : ": cannot start ffmpeg: " + std::string(std::strerror(spawned)));
         abandon();
         return false;
     }
@@ -139,7 +129,7 @@ bool VideoOutput::open(const std::string& ffmpeg, const std::string& name, int w
 bool VideoOutput::write(const std::vector<unsigned char>& rgb) {
     std::size_t done = 0;
     while (frames >= 0 && done < rgb.size()) {
-        ssize_t n = ::write(frames, rgb.data() + done, rgb.size() - done);
+        ssize_t n = ::send(frames, rgb.data() + done, rgb.size() - done, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += std::size_t(n);

@@ -9,9 +9,6 @@
 #include <string>
 #include <vector>
 
-// The ffmpeg program found on PATH, or "" when there is none.
-std::string findFfmpeg();
-
 class VideoOutput {
 public:
     VideoOutput() = default;
@@ -19,10 +16,9 @@ public:
     VideoOutput(const VideoOutput&) = delete;
     VideoOutput& operator=(const VideoOutput&) = delete;
 
-    // Starts ffmpeg for frames of this size at this rate, into path (its extension chooses the
-    // format). False, with the reason, when it cannot be started.
-    bool open(const std::string& ffmpeg, const std::string& path, int width, int height,
-              double fps, std::string& error);
+    // Starts the ffmpeg program found on PATH for frames of this size at this rate, into path
+    // (its extension chooses the format). False, with the reason, when it cannot be started.
+    bool open(const std::string& path, int width, int height, double fps, std::string& error);
     // One frame, 8-bit RGB, top row first. False once ffmpeg no longer takes frames.
     bool write(const std::vector<unsigned char>& rgb);
     // Ends the stream and waits for ffmpeg. On success the video takes its name; otherwise the
@@ -33,7 +29,7 @@ private:
     void abandon();
 
     pid_t encoder = -1;              // the ffmpeg process
-    int frames = -1;                 // the pipe to its standard input
+    int frames = -1;                 // the socket to its standard input
     std::string path;                // the name asked for
     std::string partial;             // where ffmpeg writes until it has finished
     std::string messages;            // where ffmpeg's messages go

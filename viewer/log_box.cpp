@@ -7,11 +7,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <tuple>
 #include <utility>
 
 #include "frame/frame.h"
+#include "frame/visible_text.h"
 #include "interpreter/message_log.h"
 #include "interpreter/runner.h"
 #include "interpreter/script_location.h"
@@ -63,39 +63,16 @@ bool logChanged() {
     return scriptVersion() != made.version || !sameMessages(logMessages(), made.messages);
 }
 
-// The length of the well-formed UTF-8 sequence of two to four bytes at the start of bytes, and
-// its code point; 0 for anything else.
-int utf8Sequence(std::string_view bytes, char32_t& code) {
-    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    int length = byte(0) >= 0xf0 ? 4 : byte(0) >= 0xe0 ? 3 : byte(0) >= 0xc0 ? 2 : 0;
-    if (length == 0 || byte(0) >= 0xf5 || bytes.size() < std::size_t(length)) return 0;
-    code = byte(0) & (0x7f >> length);
-    for (int i = 1; i < length; ++i) {
-        if ((byte(i) & 0xc0) != 0x80) return 0;
-        code = code << 6 | (byte(i) & 0x3f);
-    }
-    static constexpr char32_t lowest[] = {0, 0, 0x80, 0x800, 0x10000};
-    bool surrogate = code >= 0xd800 && code <= 0xdfff;
-    return code < lowest[length] || surrogate || code > 0x10ffff ? 0 : length;
-}
-
-// Above the control characters of Latin-1, as far as the font has a glyph.
+// As far as the font has a glyph.
 bool fontShows(char32_t code) {
-    if (code < 0xa0 || code > IM_UNICODE_CODEPOINT_MAX || !ImGui::GetCurrentContext()) return false;
+    if (code > IM_UNICODE_CODEPOINT_MAX || !ImGui::GetCurrentContext()) return false;
     const ImFont* font = ImGui::GetFont();
     return font && font->FindGlyphNoFallback(ImWchar(code));
 }
 
-std::string escaped(unsigned char byte) {
-    if (byte == 0) return "\\0";
-    char code[5];
-    std::snprintf(code, sizeof code, "\\x%02x", byte);
-    return code;
-}
-
 std::string shownText(std::string_view message) {
-    if (message.size() <= shownBytes) return visibleText(message);
-    return visibleText(message.substr(0, shownBytes)) + " ... (" +
+    if (message.size() <= shownBytes) return visibleText(message, fontShows);
+    return visibleText(message.substr(0, shownBytes), fontShows) + " ... (" +
            std::to_string(message.size() - shownBytes) + " more bytes)";
 }
 
@@ -128,7 +105,7 @@ void makeRows() {
     made.messages.clear();
     rows.clear();
     if (made.ran) {
-        rows.push_back({-1, true, "", visibleText(statusText(true)), 0});
+        rows.push_back({-1, true, "", visibleText(statusText(), fontShows), 0});
     } else {
         made.messages = logMessages();
         for (const LogMessage& message : made.messages)
@@ -226,27 +203,6 @@ void drawLogBox(ImVec2 size) {
 std::vector<LogBoxRow> logBoxRows() {
     std::vector<LogBoxRow> shown;
     for (const Row& row : rows) shown.push_back({row.location, row.text});
-    return shown;
-}
-
-std::string visibleText(std::string_view bytes) {
-    std::string shown;
-    shown.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size();) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        char32_t code = 0;
-        int length = byte >= 0x80 ? utf8Sequence(bytes.substr(i), code) : 0;
-        if (byte >= 0x20 && byte < 0x7f) {
-            shown += char(byte);
-            ++i;
-        } else if (length > 0 && fontShows(code)) {
-            shown.append(bytes.substr(i, length));
-            i += length;
-        } else {
-            shown += escaped(byte);
-            ++i;
-        }
-    }
     return shown;
 }
 

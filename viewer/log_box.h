@@ -6,7 +6,6 @@
 #include <imgui.h>
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 // After each frame: whether it ran cleanly. The box notices a new log by itself.
@@ -24,10 +23,6 @@ struct LogBoxRow {
     std::string location, text;
 };
 std::vector<LogBoxRow> logBoxRows();
-
-// The text as the box shows it: printable characters as they are, NUL as \0, and every other
-// byte the font cannot show (controls, broken UTF-8, characters without a glyph) as \xHH.
-std::string visibleText(std::string_view bytes);
 
 // The starting state: no rows, the last frame clean.
 void resetLogBox();

@@ -70,15 +70,15 @@ void intField(const char* label, int* value, float width) {
 }
 
 // A spinner: a field with step buttons whose value is clamped after every edit, typed or stepped.
-void floatSpinner(const char* label, float* value, float lowest, float highest, float step) {
+void floatSpinner(const char* label, float* value, SettingRange<float> range, float step) {
     ImGui::SetNextItemWidth(fieldWidth);
     if (ImGui::InputFloat(label, value, step, step * 10, "%g"))
-        *value = std::clamp(*value, lowest, highest);
+        *value = std::clamp(*value, range.lowest, range.highest);
 }
 
-void intSpinner(const char* label, int* value, int lowest, int highest) {
+void intSpinner(const char* label, int* value, SettingRange<int> range) {
     ImGui::SetNextItemWidth(fieldWidth);
-    if (ImGui::InputInt(label, value, 1, 10)) *value = std::clamp(*value, lowest, highest);
+    if (ImGui::InputInt(label, value, 1, 10)) *value = std::clamp(*value, range.lowest, range.highest);
 }
 
 // A check box over an int field: any non-zero value shows as checked.
@@ -87,10 +87,8 @@ void checkBox(const char* label, int* value) {
     if (ImGui::Checkbox(label, &checked)) *value = checked ? 1 : 0;
 }
 
-}  // namespace
 
-// The boxes, one function each, in layout order; the panel tests reach them by name to drive one
-// box at a time.
+// The boxes, one function each, in layout order.
 void windowDimensionsBox() {
     beginBox("Window dimensions");
     ImGui::BeginDisabled();   // they show the drawing area's size; the window sets it
@@ -129,8 +127,8 @@ void logSection() {
 void trackballBox() {
     beginBox("Trackball");
     floatField("Distance (+/-)", &panelTrackball().distance);
-    floatSpinner("Azimuth", &panelTrackball().azimuth, 0, 6.2831855f, angleStep);
-    floatSpinner("Zenith", &panelTrackball().zenith, -3.1415927f, 3.1415927f, angleStep);
+    floatSpinner("Azimuth", &panelTrackball().azimuth, azimuthRange, angleStep);
+    floatSpinner("Zenith", &panelTrackball().zenith, zenithRange, angleStep);
     floatField("Center x", &panelTrackball().center.x);
     floatField("Center y", &panelTrackball().center.y);
     floatField("Center z", &panelTrackball().center.z);
@@ -150,7 +148,7 @@ void projectionBox() {
 void perspectiveBox() {
     ImGui::BeginDisabled(!PerspectivePanel.enabled);
     beginBox("Perspective");
-    floatSpinner("Field of view (z/Z)", &panelViewSettings().fieldOfView, 0, 180, 1);
+    floatSpinner("Field of view (z/Z)", &panelViewSettings().fieldOfView, fieldOfViewRange, 1);
     floatField("Near plane", &panelViewSettings().nearPlane);
     floatField("Far plane", &panelViewSettings().farPlane);
     endBox();
@@ -177,13 +175,12 @@ void orthographicBox() {
 
 void visualizationBox() {
     beginBox("Visualization");
-    intSpinner("Tesselation (t)", &panelViewSettings().tessellation, 4, 128);
+    intSpinner("Tesselation (t)", &panelViewSettings().tessellation, tessellationRange);
     checkBox("Smooth shading (s)", &panelViewSettings().smoothShading);
     checkBox("Wireframe (w)", &panelViewSettings().wireframe);
     endBox();
 }
 
-namespace {
 void beginPanel(const char* name, float x, float width) {
     ImGui::SetNextWindowPos(ImVec2(x, 0));
     ImGui::SetNextWindowSize(ImVec2(width, ImGui::GetIO().DisplaySize.y));

@@ -29,7 +29,7 @@
 #include "interpreter/command_table.h"
 #include "interpreter/message_log.h"
 #include "interpreter/runner.h"
-#include "interpreter/script_stream.h"
+#include "interpreter/script_scanner.h"
 #include "frame/offscreen.h"
 #include "frame/session.h"
 #include "scene/script_file.h"
@@ -178,7 +178,7 @@ long long procValue(const char* file, const char* key) {
     return -1;
 }
 
-// 1. Reader throughput: the words and floats of the vertex script, by ScriptStream and by a
+// 1. Reader throughput: the words and floats of the vertex script, by ScriptScanner and by a
 // binary ifstream doing the same extractions, one pass of each per iteration.
 template <class Stream>
 double readVertices(Stream& in) {
@@ -196,7 +196,7 @@ void ReadScriptStream(benchmark::State& state) {
     double streamCpu = 0, ifstreamCpu = 0;
     for (auto _ : state) {
         Clock start = now();
-        ScriptStream stream(path);
+        ScriptScanner stream(path);
         benchmark::DoNotOptimize(readVertices(stream));
         Clock middle = now();
         std::ifstream file(path, std::ios::binary);

@@ -38,13 +38,13 @@ const PrimitiveKind primitiveKinds[] = {
 };
 
 bool begin(ScriptStream& in) {
-    if (insideBegin) return refuse("Nested Begin is not allowed");   // the kind word stays unread
+    if (insideBegin()) return refuse("Nested Begin is not allowed");   // the kind word stays unread
     std::string kind;
     in >> kind;
     for (const PrimitiveKind& k : primitiveKinds) {
         if (kind == k.word) {
             k.start();
-            insideBegin = true;
+            noteBegin();
             return true;
         }
     }
@@ -54,12 +54,12 @@ bool begin(ScriptStream& in) {
 // A NURBS block in progress is finished first, whatever insideBegin says.
 bool end(ScriptStream&) {
     if (NurbsEnd nurbs = finishNurbs(); nurbs != NurbsEnd::none) {
-        insideBegin = false;
+        noteEnd();
         return nurbs == NurbsEnd::finished;
     }
-    if (!insideBegin) return refuse("End was not preceeded by a Begin");
+    if (!insideBegin()) return refuse("End was not preceeded by a Begin");
     closePrimitive(compilingList());
-    insideBegin = false;
+    noteEnd();
     return true;
 }
 
@@ -72,10 +72,7 @@ bool readAndGive(ScriptStream& in) {
 }
 }  // namespace
 
-void resetPrimitives() {
-    resetOpenPrimitive();
-    insideBegin = false;
-}
+void resetPrimitives() { resetOpenPrimitive(); }
 
 namespace {
 const CommandRow rows[] = {

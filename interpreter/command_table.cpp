@@ -1,12 +1,12 @@
 // The registry: the command table, filled once from the families' rows.
 #include "interpreter/command_table.h"
 
-#include <utility>
 #include <vector>
 
 namespace {
-CommandTable table;   // filled once at start-up, read-only afterwards
-std::vector<std::pair<CommandHandler, PlainForm>> plainForms;   // the few handlers that have one
+CommandTable table;                         // filled once at start-up, read-only afterwards
+std::vector<PlainForm> forms;               // the plain forms of the few handlers that have one
+std::vector<CommandHandler> formHandlers;   // ... and those handlers
 }
 
 void fillCommandTable(std::initializer_list<std::span<const CommandRow>> families) {
@@ -14,15 +14,25 @@ void fillCommandTable(std::initializer_list<std::span<const CommandRow>> familie
     for (std::span<const CommandRow> family : families) {
         for (const CommandRow& row : family) {
             table.emplace(row.word, row.handler);
-            if (row.plain.give) plainForms.emplace_back(row.handler, row.plain);
+            if (!row.plain.give) continue;
+            forms.push_back(row.plain);
+            formHandlers.push_back(row.handler);
         }
     }
 }
 
-const PlainForm* plainFormOf(CommandHandler handler) {
-    for (const auto& [known, form] : plainForms)
-        if (known == handler) return &form;
-    return nullptr;
+std::span<const PlainForm> plainForms() { return forms; }
+
+int plainFormIndex(CommandHandler handler) {
+    for (std::size_t i = 0; i < formHandlers.size(); ++i)
+        if (formHandlers[i] == handler) return int(i);
+    return -1;
+}
+
+std::string commandWord(CommandHandler handler) {
+    for (const auto& [word, known] : table)
+        if (known == handler) return word;
+    return "";
 }
 
 const CommandTable& commandTable() { return table; }

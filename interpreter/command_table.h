@@ -36,8 +36,12 @@ void fillCommandTable(std::initializer_list<std::span<const CommandRow>> familie
 const CommandTable& commandTable();
 // The handler of a word (exact, case-sensitive), or null.
 CommandHandler findCommand(std::string_view word);
-// The plain form of a handler, or null when it has none.
-const PlainForm* plainFormOf(CommandHandler handler);
+// The plain forms of the handlers that have one, in the order registered, and the index there of
+// a handler's own (-1 when it has none).
+std::span<const PlainForm> plainForms();
+int plainFormIndex(CommandHandler handler);
+// The word of a handler, for messages about a command known only by its handler.
+std::string commandWord(CommandHandler handler);
 
 // The interpreter's own families, defined at the bottom of grouping.cpp and display_lists.cpp.
 std::span<const CommandRow> groupingCommands();

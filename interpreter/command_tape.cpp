@@ -14,7 +14,6 @@ void CommandTape::clear() {
     words.clear();
     wordBytes = 0;
     tooLarge = false;
-    plainMarked = false;
 }
 
 // Lists grow as vectors do, by doubling (from 64), but into no more than what the whole tape
@@ -43,9 +42,9 @@ void CommandTape::letGo() {
     tooLarge = true;
 }
 
-void CommandTape::addCommandGrowing(Handler handler, std::int64_t offset) {
+void CommandTape::addCommandGrowing(CommandHandler handler, std::int64_t offset) {
     if (!grow(recorded)) return;
-    recorded.push_back({{handler}, offset, std::uint32_t(values.size())});
+    recorded.push_back({handler, offset, std::uint32_t(values.size()), 0});
     commandOffset = offset;
 }
 
@@ -74,19 +73,8 @@ void CommandTape::addWord(const std::string& word, std::uint8_t flags, std::int6
     addValueGrowing(value, end);
 }
 
-void CommandTape::markPlainCommands() {
-    if (plainMarked) return;
-    plainMarked = true;
-    for (std::size_t i = 0; i < recorded.size(); ++i) {
-        Command& command = recorded[i];
-        const PlainForm* form = plainFormOf(command.handler);
-        std::size_t end = i + 1 < recorded.size() ? recorded[i + 1].firstValue : values.size();
-        if (!form || end - command.firstValue != std::size_t(form->count)) continue;
-        bool plain = true;
-        for (std::size_t v = command.firstValue; v < end; ++v)
-            plain = plain && values[v].kind == Kind::number && values[v].flags == assignedBit;
-        if (!plain) continue;
-        command.give = form->give;
-        command.plainCount = std::uint8_t(form->count);
-    }
+void CommandTape::lookUpPlainForm(CommandHandler handler) {
+    formHandler = handler;
+    form = plainFormIndex(handler);
+    formCount = form < 0 ? 0 : std::size_t(plainForms()[form].count);
 }

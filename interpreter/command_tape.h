@@ -1,10 +1,10 @@
 // CommandTape: what one clean frame of a script version did, command by command: the handler,
 // where its word stands in the file, and every value its reads produced (the value, the stream's
-// flags after it, the position after it), failed reads included. Later frames of the same
-// version replay the tape instead of opening and scanning the file: each handler runs again
-// with the same arguments (a word that only hands its numbers on, to the function it hands them
-// to), so the GL calls are made and the clock, the panel and the trackball read afresh, and only
-// the scanning of text is saved.
+// flags after it, the position after it), failed reads included. The ScriptReader records it;
+// later frames of the same version replay it through a TapePlayer instead of opening and
+// scanning the file: each handler runs again with the same arguments (a plain command only hands
+// its numbers on, to the function it hands them to), so the GL calls are made and the clock, the
+// panel and the trackball read afresh, and only the scanning of text is saved.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,7 @@
 #include <type_traits>
 #include <vector>
 
-class ScriptStream;
+#include "interpreter/command_table.h"
 
 class CommandTape {
 public:
@@ -32,7 +32,7 @@ public:
         };
         std::uint32_t end;        // the stream's position after the read, from its command's word
         Kind kind;
-        std::uint8_t flags;       // ScriptStream's state after the read, and assignedBit
+        std::uint8_t flags;       // the stream's state after the read, and assignedBit
 
         template <class T>
         T as() const {
@@ -49,23 +49,21 @@ public:
         }
     };
 
-    using Handler = bool (*)(ScriptStream&);   // a CommandHandler
-
     struct Command {
-        union {
-            Handler handler;
-            void (*give)(const float*);   // of a plain command: its handler's plain form
-        };
+        CommandHandler handler;
         std::int64_t offset;      // of the command word, for message locations
         std::uint32_t firstValue;
-        std::uint8_t plainCount = 0;   // a plain command's values, all numbers read cleanly
+        // A plain command (its values exactly the numbers its handler's plain form takes, all
+        // read cleanly): 1 + the index of that form in plainForms(). Otherwise 0.
+        std::uint8_t plainForm;
     };
 
     void clear();
-    // Recording. A command, then the values its handler reads.
-    void addCommand(Handler handler, std::int64_t offset) {
+    // Recording. A command, then the values its handler reads; finish after the last one.
+    void addCommand(CommandHandler handler, std::int64_t offset) {
+        settleLastCommand();
         if (recorded.size() < recorded.capacity()) {   // inline, as addValue
-            recorded.push_back({{handler}, offset, std::uint32_t(values.size())});
+            recorded.push_back({handler, offset, std::uint32_t(values.size()), 0});
             commandOffset = offset;
         } else {
             addCommandGrowing(handler, offset);
@@ -91,10 +89,7 @@ public:
         }
     }
     void addWord(const std::string& word, std::uint8_t flags, std::int64_t end);
-    // Before the first replay: marks each command whose handler has a plain form and whose
-    // values are exactly that many numbers, read cleanly. A replay hands those values straight
-    // to the plain form's function.
-    void markPlainCommands();
+    void finish() { settleLastCommand(); }
     // Whether the tape has grown past largestSize; it is then no use and holds nothing more.
     bool overflowed() const { return tooLarge; }
     // What it holds, in bytes. Its memory, what its lists have room for, stays within
@@ -104,10 +99,7 @@ public:
     }
 
     const std::vector<Command>& commands() const { return recorded; }
-    const Value& value(std::size_t index) const { return values[index]; }
-    const Value* valueData() const { return values.data(); }
-
-    std::size_t valueCount() const { return values.size(); }
+    const std::vector<Value>& valueList() const { return values; }
     const std::string& word(std::uint32_t index) const { return words[index]; }
 
 private:
@@ -119,7 +111,18 @@ private:
     bool grow(std::vector<T>& list);   // room for one more, or lets go when there is none
     void letGo();                      // of everything: the tape is no use
     void addValueGrowing(const Value& value, std::int64_t end);
-    void addCommandGrowing(Handler handler, std::int64_t offset);
+    void addCommandGrowing(CommandHandler handler, std::int64_t offset);
+    // Marks the last command recorded plain when it is.
+    void settleLastCommand() {
+        if (recorded.empty()) return;
+        Command& command = recorded.back();
+        if (command.handler != formHandler) lookUpPlainForm(command.handler);
+        if (formCount == 0 || values.size() - command.firstValue != formCount) return;
+        for (std::size_t v = command.firstValue; v < values.size(); ++v)
+            if (values[v].kind != Kind::number || values[v].flags != assignedBit) return;
+        command.plainForm = std::uint8_t(form + 1);
+    }
+    void lookUpPlainForm(CommandHandler handler);
 
     std::vector<Command> recorded;
     std::vector<Value> values;
@@ -127,5 +130,9 @@ private:
     std::vector<std::string> words;
     std::size_t wordBytes = 0;   // the words and their text
     bool tooLarge = false;
-    bool plainMarked = false;
+    // The handler whose plain form was looked up last (commands mostly come in runs of one
+    // word), the index of that form and how many numbers it takes (0 when it has none).
+    CommandHandler formHandler = nullptr;
+    int form = -1;
+    std::size_t formCount = 0;
 };

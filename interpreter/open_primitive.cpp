@@ -11,9 +11,9 @@
 
 #include "interpreter/display_lists.h"
 
-bool insideBegin = false;
-
 namespace {
+bool beginOpen = false;        // insideBegin
+
 // One call of vertex data held for a primitive that a display list records.
 struct HeldCall {
     enum Kind { vertex, normal, color, texCoord } kind;
@@ -144,6 +144,11 @@ void forgetListValues() {
     for (std::optional<HeldCall>& value : listValues) value.reset();
 }
 
+bool insideBegin() { return beginOpen; }
+void noteBegin() { beginOpen = true; }
+void noteEnd() { beginOpen = false; }
+
 void resetOpenPrimitive() {
     if (primitiveOpen) closePrimitive(primitiveList);
+    beginOpen = false;
 }

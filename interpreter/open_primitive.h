@@ -6,10 +6,12 @@
 
 #include <GL/gl.h>
 
-// True from a successful Begin of any kind (plain, NURBS surface or curve) to the End that
-// closes it. Lasts across runs and script files. Only Begin and End change it; the runner reads
-// it, since a frame that ends with it set is read differently the next time.
-extern bool insideBegin;
+// insideBegin: true from a successful Begin of any kind (plain, NURBS surface or curve) to the
+// End that closes it. Lasts across runs and script files. Begin and End report themselves here;
+// the runner asks, since a frame that ends inside a Begin is read differently the next time.
+bool insideBegin();
+void noteBegin();
+void noteEnd();
 
 // Opens a primitive of this GL kind in the current compile context.
 void openPrimitive(GLenum mode);
@@ -35,5 +37,5 @@ void giveTexCoord(const float st[2]);
 // start, and when it calls another list, which may change them.
 void forgetListValues();
 
-// Closes whatever is open (a fresh process).
+// Closes whatever is open and leaves insideBegin false (a fresh process).
 void resetOpenPrimitive();

@@ -8,9 +8,8 @@
 void beginRunStats();
 void endRunStats();
 
-// One handler call made by the runner's token loop; or so many, made by a replay.
+// One handler call made by the runner's dispatch loop.
 void noteCommandDispatched();
-void noteCommandsDispatched(std::int64_t count);
 // One display list played back; CallList calls this for every list it draws.
 void noteListReplayed();
 

@@ -2,8 +2,10 @@
 // transforms, display lists, and the GL-state helpers every layer above shares (the open
 // primitive, stack room, attribute restore, the client-array guard). It uses scene/ only.
 //
-// runScript: notices a new file version, keeps the error latch, reads the script word by word,
-// hands each command word to its handler and checks the end of the script.
+// runScript: notices a new file version, keeps the error latch, runs the script's commands and
+// checks the end of the script. The first clean frame of a version reads the file word by word
+// and records what it read onto the tape; later frames of that version replay the tape instead
+// of reading the file. Both go through one dispatch loop.
 // A version counts as new when the name or the modification time changes; the time is compared
 // to the nanosecond, so two saves within one second are both noticed.
 #include "interpreter/runner.h"
@@ -21,7 +23,9 @@
 #include "interpreter/message_log.h"
 #include "interpreter/open_primitive.h"
 #include "interpreter/run_stats.h"
-#include "interpreter/script_stream.h"
+#include "interpreter/script_reader.h"
+#include "interpreter/script_scanner.h"
+#include "interpreter/tape_player.h"
 #include "scene/script_file.h"
 
 namespace {
@@ -102,74 +106,26 @@ void checkEndOfScript(int validTokens) {
     endGroups();
 }
 
-// The token loop. Returns the count of valid tokens. A recording tape gets each command before
-// its handler runs, and the values its handler reads from the stream; the command words and
-// comments, which a replay does not read, stay off it.
-int interpret(ScriptStream& in, CommandTape* recording) {
-    std::string token;
-    char line[2000];
+// The dispatch loop, over the script read from its file or its tape replayed: each command word
+// to its handler, then the runner's own checks. Returns the count of valid tokens.
+template <class Source>
+int dispatch(Source& source) {
     int validTokens = 0;
-    while (in.good()) {
-        token.clear();   // a failed extraction leaves the token as it was
-        in.recordInto(nullptr);
-        in >> token;
-        in.recordInto(recording);
-        if (token.empty()) continue;
-        if (token[0] == '#') {
-            in.getline(line, sizeof line);
+    while (source.next()) {
+        setMessageOffset(source.offset());
+        if (!source.handler()) {
+            fail("Unknown command \"" + source.word() + "\"");
             continue;
         }
-        std::int64_t offset = in.position() - std::int64_t(token.size());
-        setMessageOffset(offset);
-        CommandHandler handler = findCommand(token);
-        if (!handler) {
-            fail("Unknown command \"" + token + "\"");
-            continue;
-        }
-        if (recording) recording->addCommand(handler, offset);
         noteCommandDispatched();
-        if (!handler(in)) scriptFailed = true;
-        if (in.good() || in.eof())
-            ++validTokens;
-        else
-            fail("Problems parsing arguments to " + token);
-    }
-    return validTokens;
-}
-
-std::string wordOf(CommandHandler handler) {
-    for (const auto& [word, known] : commandTable())
-        if (known == handler) return word;
-    return "";
-}
-
-// A recorded frame run again: each handler with the values it read, in order. The end-of-script
-// checks are the same as for a frame read from the file.
-int replayTape() {
-    tape.markPlainCommands();
-    ScriptStream in = ScriptStream::replaying(tape);
-    int validTokens = 0, dispatched = 0;
-    for (const CommandTape::Command& command : tape.commands()) {
-        setMessageOffset(command.offset);
-        ++dispatched;
-        if (command.plainCount > 0) {   // what the handler would do with these values
-            float values[3] = {0, 0, 0};
-            for (int i = 0; i < command.plainCount; ++i)
-                values[i] = tape.value(command.firstValue + i).number;
-            command.give(values);
-            ++validTokens;
-            continue;
-        }
-        in.replayCommand(command);
-        if (!command.handler(in)) scriptFailed = true;
-        if (in.good() || in.eof()) {
-            ++validTokens;
-        } else {   // a read the tape did not hold: never in a version recorded clean
-            fail("Problems parsing arguments to " + wordOf(command.handler));
+        if (!source.carryOut()) scriptFailed = true;
+        const ScriptStream::State state = source.rdstate();
+        if (state != ScriptStream::goodbit && !(state & ScriptStream::eofbit)) {
+            fail("Problems parsing arguments to " + source.word());
             break;
         }
+        ++validTokens;
     }
-    noteCommandsDispatched(dispatched);
     return validTokens;
 }
 
@@ -177,16 +133,19 @@ int replayTape() {
 // and the frame starts outside any Begin (Begin reads its word only then). The recording is
 // kept when the frame compiled no list (that frame reads the bodies later frames skip), ends
 // outside any Begin (or the next frame would read differently) and reported nothing.
-int readScript(ScriptStream& in) {
-    bool recording = tapeAllowed && !tapeRecorded && !tape.overflowed() && !insideBegin;
+int readScript(ScriptScanner& scanner) {
+    bool recording = tapeAllowed && !tapeRecorded && !tape.overflowed() && !insideBegin();
     long listsBefore = listsCompiled();
     if (recording) tape.clear();
-    int validTokens = interpret(in, recording ? &tape : nullptr);
+    ScriptReader reader(scanner, recording ? &tape : nullptr);
+    int validTokens = dispatch(reader);
     if (recording && !tape.overflowed()) {
-        if (listsCompiled() == listsBefore && !insideBegin && !scriptFailed)
+        if (listsCompiled() == listsBefore && !insideBegin() && !scriptFailed) {
+            tape.finish();
             tapeRecorded = true;
-        else
+        } else {
             tape.clear();
+        }
     }
     return validTokens;
 }
@@ -213,17 +172,18 @@ bool runCurrentVersion() {
     int validTokens = 0;
     if (tapeRecorded && tapeAllowed) {
         beginGroups();
-        validTokens = replayTape();
+        TapePlayer player(tape);
+        validTokens = dispatch(player);
         lastRunReplayed = true;
     } else {
-        ScriptStream in(scriptFileName());
-        if (in.fail()) {
+        ScriptScanner scanner(scriptFileName());
+        if (scanner.fail()) {
             setMessageOffset(-1);
             fail("Cannot open: " + scriptFileName());
             return false;
         }
         beginGroups();
-        validTokens = readScript(in);
+        validTokens = readScript(scanner);
     }
     checkEndOfScript(validTokens);
     return !scriptFailed;

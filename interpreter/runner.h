@@ -1,4 +1,6 @@
-// The script runner: once per frame it reads the whole script and dispatches every word.
+// The script runner: once per frame it runs the whole script, every command word dispatched to
+// its handler. The first frame of a version reads the file; later frames of a version that ran
+// cleanly replay the tape that frame recorded, and read the file only when it changes.
 #pragma once
 
 #include <cstddef>

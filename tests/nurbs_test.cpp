@@ -8,6 +8,7 @@
 #include "commands/counted_list.h"
 #include "commands/primitives.h"
 #include "interpreter/runner.h"
+#include "interpreter/script_reader.h"
 #include "tests/gl_test.h"
 #include "scene/view_settings.h"
 
@@ -33,13 +34,14 @@ TEST(CountedListTest, CountSeparatorAndItems) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        ScriptStream in = ScriptStream::fromText(c.text);
+        ScriptScanner text = ScriptScanner::fromText(c.text);
+        ScriptReader in(text, nullptr);
         std::vector<float> list = {9};
         readCountedFloats(in, list, c.itemSize);
         std::vector<float> expected = {9};
         expected.insert(expected.end(), c.values.begin(), c.values.end());
         EXPECT_EQ(list, expected);
-        EXPECT_EQ(in.fail(), c.rest == nullptr);
+        EXPECT_EQ(!in, c.rest == nullptr);
         std::string rest;
         in >> rest;
         if (c.rest) {
@@ -102,7 +104,7 @@ TEST_F(NurbsTest, TrimKeepsTheDiscOrCutsAHole) {
         EXPECT_EQ(drawnAt(64 + 45, 64), c.ring);
         EXPECT_EQ(drawnAt(64, 64 - 45), c.ring);
         EXPECT_FALSE(drawnAt(4, 4));
-        EXPECT_FALSE(insideBegin);
+        EXPECT_FALSE(insideBegin());
     }
     EXPECT_TRUE(run(bicubic + net(16) + "Trim 0.2 0.5 -0.3\n" + surface));
     EXPECT_FALSE(drawnAt(64 - 38, 64));
@@ -146,7 +148,7 @@ TEST_F(NurbsTest, SurfacesThatWouldReadPastTheirPointsAreSkipped) {
         if (!c.drawn) {
             EXPECT_EQ(drawnPixels(), 0);
         }
-        EXPECT_FALSE(insideBegin);
+        EXPECT_FALSE(insideBegin());
         // Whatever it drew, the End consumed the values: the same block again draws nothing.
         EXPECT_TRUE(run(surface));
         EXPECT_EQ(drawnPixels(), 0);
@@ -187,13 +189,13 @@ TEST_F(NurbsTest, WhatEachEndConsumesAndWhatItKeeps) {
 
 TEST_F(NurbsTest, BlocksLeftOpenAreClosedByALaterRunsEnd) {
     EXPECT_TRUE(run(bicubic + net(16) + "Begin NURBS\n"));
-    EXPECT_TRUE(insideBegin);
+    EXPECT_TRUE(insideBegin());
     EXPECT_FALSE(drawnAt(64, 64));
     EXPECT_FALSE(run("Begin NURBSCurve\n"));
     EXPECT_EQ(logOf(), "Nested Begin is not allowed\nUnknown command \"NURBSCurve\"\n");
     EXPECT_TRUE(run("End\n"));   // draws the surface of the first run's values
     EXPECT_TRUE(drawnAt(64, 64));
-    EXPECT_FALSE(insideBegin);
+    EXPECT_FALSE(insideBegin());
     EXPECT_FALSE(run("End\n"));
     EXPECT_EQ(logOf(), "End was not preceeded by a Begin\n");
 }
@@ -231,7 +233,7 @@ TEST_F(NurbsTest, CurvesDrawAndReportTheGlErrorOnStandardOutput) {
         int drawn = 0;
         for (int x = 10; x < 118; ++x) drawn += drawnAt(x, 64);
         EXPECT_EQ(drawn > 90, c.drawn) << drawn;
-        EXPECT_FALSE(insideBegin);
+        EXPECT_FALSE(insideBegin());
     }
 }
 
@@ -290,7 +292,7 @@ TEST_F(NurbsTest, OrdersAboveWhatGluDrawsAreReported) {
         testing::internal::GetCapturedStdout();
         EXPECT_EQ(logOf(), c.log);
         EXPECT_EQ(drawnAt(64, 64) || drawnAt(64, 65), c.drawn);
-        EXPECT_FALSE(insideBegin);
+        EXPECT_FALSE(insideBegin());
     }
 }
 }  // namespace

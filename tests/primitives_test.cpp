@@ -28,10 +28,10 @@ TEST_F(PrimitivesTest, KindsAndMessages) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script);
-        insideBegin = false;
+        resetPrimitives();
         EXPECT_EQ(run(c.script), c.result);
         EXPECT_EQ(logOf(), c.log);
-        EXPECT_FALSE(insideBegin);
+        EXPECT_FALSE(insideBegin());
     }
 }
 
@@ -92,7 +92,7 @@ TEST_F(PrimitiveStateTest, RunsThatEndInsideBeginCloseThePrimitive) {
     EXPECT_EQ(logOf(), "");
     EXPECT_TRUE(drawnAt(size / 2, size / 2));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    EXPECT_TRUE(insideBegin);
+    EXPECT_TRUE(insideBegin());
     EXPECT_FALSE(frame());
     EXPECT_EQ(logOf(), "Nested Begin is not allowed\nUnknown command \"Triangles\"\n");
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
@@ -100,7 +100,7 @@ TEST_F(PrimitiveStateTest, RunsThatEndInsideBeginCloseThePrimitive) {
     EXPECT_EQ(logOf(), "");
     EXPECT_TRUE(drawnAt(size / 2, size / 2));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    EXPECT_FALSE(insideBegin);
+    EXPECT_FALSE(insideBegin());
 
     // The last vertex cut short by the end of the file is completed with zeros and drawn.
     EXPECT_TRUE(run("Begin Triangles\nVertex -1 -1 -2\nVertex 1 -1 -2\nVertex -1 1"));
@@ -118,9 +118,9 @@ TEST_F(PrimitiveStateTest, ListBodiesThatEndInsideBeginAreClosed) {
     EXPECT_TRUE(drawnAt(size / 2, size / 2));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     EXPECT_EQ(integer(GL_ATTRIB_STACK_DEPTH), 0);
-    EXPECT_TRUE(insideBegin);
+    EXPECT_TRUE(insideBegin());
     EXPECT_TRUE(run("End\n"));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    EXPECT_FALSE(insideBegin);
+    EXPECT_FALSE(insideBegin());
 }
 }  // namespace

@@ -182,7 +182,7 @@ TEST_F(RobustnessTest, CountsAtTheIntLimitsReadOnlyWhatIsThere) {
         resetRunner();
         EXPECT_EQ(run(c.script, 2), c.result);
         EXPECT_EQ(logOf(), c.log);
-        EXPECT_FALSE(insideBegin);
+        EXPECT_FALSE(insideBegin());
     }
     run("Disable VertexArray\n");
 }

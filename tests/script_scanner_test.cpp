@@ -1,6 +1,6 @@
-// ScriptStream must be indistinguishable from a binary std::istream in the "C" locale, so most of
+// ScriptScanner must be indistinguishable from a binary std::istream in the "C" locale, so most of
 // these tests run random operation sequences on both side by side and compare everything.
-#include "interpreter/script_stream.h"
+#include "interpreter/script_scanner.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +23,8 @@
 
 namespace {
 
-constexpr ScriptStream::State E = ScriptStream::eofbit;
-constexpr ScriptStream::State F = ScriptStream::failbit;
+constexpr ScriptScanner::State E = ScriptScanner::eofbit;
+constexpr ScriptScanner::State F = ScriptScanner::failbit;
 
 enum class Op { Word, Int, Float, Char, Getline, Tellg, Seekg, Clear };
 const char* const kOpNames[] = {"word", "int", "float", "char", "getline", "tellg", "seekg", "clear"};
@@ -135,7 +135,7 @@ Step randomStep(std::mt19937_64& rng, bool good, std::int64_t size, std::int64_t
 
 // Runs `count` random steps on both streams, comparing after each one. Returns false on the
 // first difference (reported with enough context to replay it).
-bool runSteps(std::istream& expected, ScriptStream& actual, std::mt19937_64& rng, int count,
+bool runSteps(std::istream& expected, ScriptScanner& actual, std::mt19937_64& rng, int count,
               std::int64_t size, std::int64_t beyond, const std::string& context) {
     std::vector<std::int64_t> told;
     std::string history;
@@ -180,9 +180,9 @@ void writeFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
-TEST(ScriptStream, MatchesIstringstreamOnRandomScripts) {
+TEST(ScriptScanner, MatchesIstringstreamOnRandomScripts) {
     const std::uint64_t seed = testSeed();
-    for (std::size_t bufferSize : {ScriptStream::defaultBufferSize, std::size_t{1}, std::size_t{2},
+    for (std::size_t bufferSize : {ScriptScanner::defaultBufferSize, std::size_t{1}, std::size_t{2},
                                    std::size_t{3}, std::size_t{7}, std::size_t{61}}) {
         std::mt19937_64 rng(seed ^ bufferSize);
         int steps = 0;
@@ -190,7 +190,7 @@ TEST(ScriptStream, MatchesIstringstreamOnRandomScripts) {
             const std::string text = randomScript(rng);
             std::istringstream expected(text, std::ios::in | std::ios::binary);
             expected.imbue(std::locale::classic());
-            ScriptStream actual = ScriptStream::fromText(text, bufferSize);
+            ScriptScanner actual = ScriptScanner::fromText(text, bufferSize);
             const int count = 1 + static_cast<int>(rng() % 60);
             const std::string context = "buffer " + std::to_string(bufferSize) + ", seed " +
                                         std::to_string(seed) + ", script #" + std::to_string(script);
@@ -201,7 +201,7 @@ TEST(ScriptStream, MatchesIstringstreamOnRandomScripts) {
     }
 }
 
-TEST(ScriptStream, MatchesIfstreamOnFilesIncludingSeeksPastTheEnd) {
+TEST(ScriptScanner, MatchesIfstreamOnFilesIncludingSeeksPastTheEnd) {
     const std::uint64_t seed = testSeed();
     std::mt19937_64 rng(seed);
     const std::string path = tempPath("random.txt");
@@ -209,21 +209,21 @@ TEST(ScriptStream, MatchesIfstreamOnFilesIncludingSeeksPastTheEnd) {
         const std::string text = randomScript(rng);
         writeFile(path, text);
         std::ifstream expected(path, std::ios::in | std::ios::binary);
-        ScriptStream actual(path, script % 2 ? 7 : ScriptStream::defaultBufferSize);
+        ScriptScanner actual(path, script % 2 ? 7 : ScriptScanner::defaultBufferSize);
         if (!runSteps(expected, actual, rng, 50, static_cast<std::int64_t>(text.size()), 100,
                       "file script #" + std::to_string(script) + ", seed " + std::to_string(seed)))
             return;
     }
     // A stream that failed to open behaves like an ifstream that failed to open, even once cleared.
     std::ifstream expected(tempPath("missing"), std::ios::in | std::ios::binary);
-    ScriptStream actual(tempPath("missing"));
+    ScriptScanner actual(tempPath("missing"));
     runSteps(expected, actual, rng, 200, 10, 0, "missing file");
 }
 
-TEST(ScriptStream, ReadsTrickyNumbersLikeTheStandardScanner) {
+TEST(ScriptScanner, ReadsTrickyNumbersLikeTheStandardScanner) {
     const float untouched = 12345.0f;
     const std::string longZeros(70000, '0');
-    struct FloatCase { std::string text; float value; ScriptStream::State state; std::int64_t end; };
+    struct FloatCase { std::string text; float value; ScriptScanner::State state; std::int64_t end; };
     const FloatCase floats[] = {
         {"+5", 5, E, 2}, {"1e", 0, E | F, 2}, {"1e+", 0, E | F, 3}, {"-", 0, E | F, 1}, {".", 0, E | F, 1},
         {"-.", 0, E | F, 2}, {"1.", 1, E, 2}, {".5", 0.5f, E, 2}, {"inf", 0, F, 0}, {"nan", 0, F, 0},
@@ -234,15 +234,15 @@ TEST(ScriptStream, ReadsTrickyNumbersLikeTheStandardScanner) {
         {"16777217", 16777216, E, 8},  // a tie, to even; a far nonzero digit breaks it
         {"16777217." + std::string(100, '0') + "1", 16777218, E, 110},
     };
-    struct IntCase { std::string text; int value; ScriptStream::State state; std::int64_t end; };
+    struct IntCase { std::string text; int value; ScriptScanner::State state; std::int64_t end; };
     const IntCase ints[] = {
         {"8.5", 8, 0, 1}, {"2147483647", INT_MAX, E, 10}, {"2147483648", INT_MAX, E | F, 10},
         {"-2147483649", INT_MIN, E | F, 11}, {"99999999999999999999 ", INT_MAX, F, 20}, {"-", 0, E | F, 1},
         {"+12", 12, E, 3}, {"0x10", 0, 0, 1}, {"abc", 0, F, 0}, {"-0009", -9, E, 5}, {"", 777, E | F, 0},
     };
-    for (std::size_t bufferSize : {ScriptStream::defaultBufferSize, std::size_t{1}, std::size_t{4}}) {
+    for (std::size_t bufferSize : {ScriptScanner::defaultBufferSize, std::size_t{1}, std::size_t{4}}) {
         for (const FloatCase& c : floats) {
-            ScriptStream s = ScriptStream::fromText(c.text, bufferSize);
+            ScriptScanner s = ScriptScanner::fromText(c.text, bufferSize);
             float value = untouched;
             s >> value;
             SCOPED_TRACE(c.text.substr(0, 20) + ", buffer " + std::to_string(bufferSize));
@@ -251,7 +251,7 @@ TEST(ScriptStream, ReadsTrickyNumbersLikeTheStandardScanner) {
             EXPECT_EQ(positionOf(s), c.end);
         }
         for (const IntCase& c : ints) {
-            ScriptStream s = ScriptStream::fromText(c.text, bufferSize);
+            ScriptScanner s = ScriptScanner::fromText(c.text, bufferSize);
             int value = 777;
             s >> value;
             SCOPED_TRACE(c.text + ", buffer " + std::to_string(bufferSize));
@@ -262,17 +262,17 @@ TEST(ScriptStream, ReadsTrickyNumbersLikeTheStandardScanner) {
     }
 }
 
-TEST(ScriptStream, GetlineStopsAtTheRunnersLineLimit) {
-    struct Case { std::string text; std::size_t length; ScriptStream::State state; std::int64_t end; };
+TEST(ScriptScanner, GetlineStopsAtTheRunnersLineLimit) {
+    struct Case { std::string text; std::size_t length; ScriptScanner::State state; std::int64_t end; };
     const Case cases[] = {
         {std::string(1999, 'x') + "\nnext", 1999, 0, 2000},  // fits exactly, newline consumed
         {std::string(2000, 'x') + "\nnext", 1999, F, 1999},  // one too long: fails before the newline
         {std::string(1999, 'x'), 1999, E, 1999},             // limit reached at end of file: no failure
         {"\n", 0, 0, 1},                                     // empty line still counts the newline
     };
-    for (std::size_t bufferSize : {ScriptStream::defaultBufferSize, std::size_t{7}}) {
+    for (std::size_t bufferSize : {ScriptScanner::defaultBufferSize, std::size_t{7}}) {
         for (const Case& c : cases) {
-            ScriptStream s = ScriptStream::fromText(c.text, bufferSize);
+            ScriptScanner s = ScriptScanner::fromText(c.text, bufferSize);
             char line[2000];
             s.getline(line, sizeof line);
             EXPECT_EQ(std::strlen(line), c.length);
@@ -282,7 +282,7 @@ TEST(ScriptStream, GetlineStopsAtTheRunnersLineLimit) {
     }
 }
 
-TEST(ScriptStream, OpensOnlyReadableRegularFiles) {
+TEST(ScriptScanner, OpensOnlyReadableRegularFiles) {
     const std::string fifo = tempPath("fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string locked = tempPath("locked");
@@ -291,7 +291,7 @@ TEST(ScriptStream, OpensOnlyReadableRegularFiles) {
     std::vector<std::string> refused = {tempPath(""), fifo, "/dev/null", tempPath("missing")};
     if (geteuid() != 0) refused.push_back(locked);  // root reads it regardless of the mode
     for (const std::string& path : refused) {
-        ScriptStream s(path);  // the FIFO has no writer: this must not block
+        ScriptScanner s(path);  // the FIFO has no writer: this must not block
         EXPECT_TRUE(s.fail()) << path;
         s.clear();
         std::string word;
@@ -301,12 +301,12 @@ TEST(ScriptStream, OpensOnlyReadableRegularFiles) {
     }
 }
 
-TEST(ScriptStream, FileShrinkingWhileReadEndsTheScriptEarly) {
+TEST(ScriptScanner, FileShrinkingWhileReadEndsTheScriptEarly) {
     const std::string path = tempPath("shrinking.txt");
     std::string text;
     for (int i = 0; i < 1000; ++i) text += "Vertex 1 2 3\n";
     writeFile(path, text);
-    ScriptStream s(path, 64);
+    ScriptScanner s(path, 64);
     std::string word;
     int words = 0;
     for (; words < 10 && s >> word; ++words) {}
@@ -316,11 +316,11 @@ TEST(ScriptStream, FileShrinkingWhileReadEndsTheScriptEarly) {
     EXPECT_EQ(s.rdstate(), E | F);
 }
 
-TEST(ScriptStream, SeekOverALargeRegionReadsNothingOfIt) {
+TEST(ScriptScanner, SeekOverALargeRegionReadsNothingOfIt) {
     const std::string path = tempPath("large.txt");
     const std::string filler(2 << 20, '#');
     writeFile(path, "Begin " + filler + " Vertex 7");
-    ScriptStream s(path);
+    ScriptScanner s(path);
     std::string word;
     s >> word;
     ASSERT_EQ(word, "Begin");
@@ -329,31 +329,31 @@ TEST(ScriptStream, SeekOverALargeRegionReadsNothingOfIt) {
     s >> word >> value;
     EXPECT_EQ(word, "Vertex");
     EXPECT_EQ(value, 7);
-    EXPECT_LE(s.bytesRead(), ScriptStream::defaultBufferSize + 16);
+    EXPECT_LE(s.bytesRead(), ScriptScanner::defaultBufferSize + 16);
 }
 
 // Reads grow from a small first one up to the buffer's size: a seek near the top of a large file
 // costs a few KiB, and numbers that straddle the growing reads' ends read as ifstream reads them.
-TEST(ScriptStream, ReadsStartSmallAfterOpenAndSeekAndGrow) {
+TEST(ScriptScanner, ReadsStartSmallAfterOpenAndSeekAndGrow) {
     const std::string path = tempPath("growing.txt");
     const std::string head = "BeginList body\n";
     std::string body;
     while (body.size() < 300 * 1024) body += "# a comment line of the body\n";
     writeFile(path, head + body + "EndList\n");
-    ScriptStream skipping(path);
+    ScriptScanner skipping(path);
     std::string word;
     skipping >> word >> word;
     skipping.seekg(static_cast<std::int64_t>(head.size() + body.size()));
     skipping >> word;
     EXPECT_EQ(word, "EndList");
-    EXPECT_LE(skipping.bytesRead(), 2 * ScriptStream::firstReadSize);
+    EXPECT_LE(skipping.bytesRead(), 2 * ScriptScanner::firstReadSize);
 
     std::string numbers;
     for (int i = 0; numbers.size() < 300 * 1024; ++i)
         numbers += "Vertex " + std::to_string(i * 0.37) + " -" + std::to_string(i % 97) + "e-3 7\n";
     writeFile(path, numbers);
     std::ifstream expected(path, std::ios::binary);
-    ScriptStream actual(path);
+    ScriptScanner actual(path);
     std::string want, got;
     float wantValue = 0, gotValue = 0;
     long count = 0;

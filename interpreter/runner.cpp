@@ -7,7 +7,8 @@
 // and records what it read onto the tape; later frames of that version replay the tape instead
 // of reading the file. Both go through one dispatch loop.
 // A version counts as new when the name or the modification time changes; the time is compared
-// to the nanosecond, so two saves within one second are both noticed.
+// to the nanosecond, so two saves within one second are both noticed. Text given in place of
+// the file (the language server's unsaved buffers) is read through the same loop.
 #include "interpreter/runner.h"
 
 #include <sys/stat.h>
@@ -61,6 +62,9 @@ bool tapeRecorded = false;
 bool tapeAllowed = true;       // corvane-render --reread turns it off
 bool lastRunReplayed = false;
 
+std::shared_ptr<const std::string> givenText;   // run in place of the file's content when set
+bool textChanged = false;                       // given since the last run: a new version
+
 FileIdentity identityOf(const std::string& name) {
     struct stat status {};
     if (::stat(name.c_str(), &status) != 0) return {0, 0, -1, missingFile, missingFile};
@@ -92,7 +96,8 @@ void forgetVersion() {
 // The end-of-script messages point at the end of the file.
 void pointAtEndOfFile() {
     struct stat status {};
-    setMessageOffset(::stat(scriptFileName().c_str(), &status) == 0 ? status.st_size : -1);
+    if (givenText) setMessageOffset(std::int64_t(givenText->size()));
+    else setMessageOffset(::stat(scriptFileName().c_str(), &status) == 0 ? status.st_size : -1);
 }
 
 // A primitive left open is closed before the stacks are popped: inside glBegin the pops, and
@@ -161,9 +166,11 @@ bool runCurrentVersion() {
         }
         return true;
     }
-    FileIdentity identity = identityOf(scriptFileName());
-    if (scriptFileName() != lastFileName || !(identity.modified == lastIdentity.modified))
+    FileIdentity identity = givenText ? FileIdentity{} : identityOf(scriptFileName());
+    if (scriptFileName() != lastFileName || !(identity.modified == lastIdentity.modified) ||
+        textChanged)
         forgetVersion();
+    textChanged = false;
     if (!(identity == lastIdentity)) forgetTape();
     lastFileName = scriptFileName();
     lastIdentity = identity;
@@ -176,7 +183,8 @@ bool runCurrentVersion() {
         validTokens = dispatch(player);
         lastRunReplayed = true;
     } else {
-        ScriptScanner scanner(scriptFileName());
+        ScriptScanner scanner = givenText ? ScriptScanner::fromText(givenText)
+                                          : ScriptScanner(scriptFileName());
         if (scanner.fail()) {
             setMessageOffset(-1);
             fail("Cannot open: " + scriptFileName());
@@ -203,6 +211,13 @@ void resetRunner() {
     scriptFailed = false;
     forgetTape();
     lastRunReplayed = false;
+    givenText = nullptr;
+    textChanged = false;
+}
+
+void runTextInPlaceOfFile(std::shared_ptr<const std::string> text) {
+    givenText = std::move(text);
+    textChanged = true;
 }
 
 void allowTape(bool allowed) { tapeAllowed = allowed; }

@@ -1,6 +1,7 @@
 // The check; see check.h. The text runs through the viewer's own frame, twice when the first
 // frame is clean: a later frame of a version can report what the first could not (a primitive
-// left open at the end of the script is found by the next frame's Begin). The warnings come
+// left open at the end of the script is found by the next frame's Begin). Both read the text,
+// as corvane-render --reread does; a replayed frame reports the same. The warnings come
 // from the outline, so they cover the whole script, also what an error kept from running.
 #include "analysis/check.h"
 
@@ -22,6 +23,12 @@
 namespace fs = std::filesystem;
 
 namespace {
+bool finishedFrame() {
+    bool ran = drawFrame();
+    glFinish();
+    return ran;
+}
+
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 // A log message is about the word at its offset; the end-of-script messages point at the end.
@@ -96,7 +103,11 @@ std::vector<Finding> checkScript(const std::shared_ptr<const std::string>& text,
     resetSession();
     chooseScriptFile(place.name);
     runTextInPlaceOfFile(text);
-    if (drawFrame()) drawFrame();
+    // Both frames read the text: a tape recorded to be replayed once would only cost memory.
+    // Each frame is finished before the next, as the viewer's buffer swap finishes it: the GL
+    // would otherwise hold the first one's work while queueing the second's.
+    allowTape(false);
+    if (finishedFrame()) finishedFrame();
     collectLog(*text, found);
     // What lasts between runs is let go of at once: the lists, and the text itself.
     resetSession();

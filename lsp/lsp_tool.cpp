@@ -45,12 +45,12 @@ int takeStandardOutput() {
 
 void readMessages(LanguageServer& server, CheckQueue& checks) {
     MessageReader reader(STDIN_FILENO);
-    std::string body, problem;
+    std::string problem;
     while (!server.exited()) {
-        MessageReader::Next next = reader.next(body, problem);
+        MessageReader::Next next = reader.next(problem);
         if (next == MessageReader::Next::end) break;
         if (next == MessageReader::Next::badHeader) server.receiveBadHeader(problem);
-        else server.receive(body);
+        else server.receive(reader.body());
     }
     checks.close();
 }
@@ -98,7 +98,7 @@ int lspMain(int argc, char** argv) {
         if (!canCheck) continue;
         std::vector<Finding> findings = checkScript(job.text, job.place);
         checks.publishIfNewest(job, [&] { server.publish(job, findings); });
-        job = {};   // the text is let go of while waiting
+        job = {};
     }
     reading.join();
     return server.exitStatus();

@@ -89,6 +89,55 @@ void noticeIfDue(ServerState& s) {
     s.unavailableWhy.clear();
 }
 
+// Builds a message from the parser's events as nlohmann's own builder does, except that strings
+// are moved out of the parser rather than copied: a document's text is never held twice.
+class MessageBuilder {
+public:
+    explicit MessageBuilder(json& root) : root(root) {}
+    bool null() { return add(nullptr); }
+    bool boolean(bool value) { return add(value); }
+    bool number_integer(json::number_integer_t value) { return add(value); }
+    bool number_unsigned(json::number_unsigned_t value) { return add(value); }
+    bool number_float(json::number_float_t value, const std::string&) { return add(value); }
+    bool string(std::string& value) { return add(std::move(value)); }
+    bool binary(json::binary_t& value) { return add(json::binary(std::move(value))); }
+    bool start_object(std::size_t) { return open(json::object()); }
+    bool key(std::string& name) {
+        slot = &(*containers.back())[std::move(name)];
+        return true;
+    }
+    bool end_object() { return close(); }
+    bool start_array(std::size_t) { return open(json::array()); }
+    bool end_array() { return close(); }
+    bool parse_error(std::size_t, const std::string&, const json::exception&) { return false; }
+
+private:
+    // Where the next value goes: the root, the end of the open array, or the key just read.
+    json* place() {
+        if (containers.empty()) return &root;
+        if (containers.back()->is_array()) return &containers.back()->emplace_back();
+        return slot;
+    }
+    bool add(json value) {
+        *place() = std::move(value);
+        return true;
+    }
+    bool open(json container) {
+        json* at = place();
+        *at = std::move(container);
+        containers.push_back(at);
+        return true;
+    }
+    bool close() {
+        containers.pop_back();
+        return true;
+    }
+
+    json& root;
+    std::vector<json*> containers;   // the containers being filled, innermost last
+    json* slot = nullptr;
+};
+
 // A request whose parameters do not say what it needs.
 struct BadParams {
     std::string why;
@@ -423,12 +472,11 @@ LanguageServer::LanguageServer(MessageWriter& out, CheckQueue& checks, const std
 
 LanguageServer::~LanguageServer() = default;
 
-void LanguageServer::receive(std::string& body) {
+void LanguageServer::receive(std::istream& body) {
     ServerState& s = *state;
-    json message = json::parse(body, nullptr, false);
-    body.clear();
-    body.shrink_to_fit();   // a document's text is now held by the message alone
-    if (message.is_discarded()) return replyError(s, nullptr, parseError, "the message is not JSON");
+    json message;
+    MessageBuilder builder(message);
+    if (!json::sax_parse(body, &builder)) return replyError(s, nullptr, parseError, "the message is not JSON");
     if (!message.is_object()) return replyError(s, nullptr, invalidRequest, "a message is a JSON object");
     bool isRequest = message.contains("id");
     json id = isRequest ? message["id"] : json();
@@ -456,13 +504,16 @@ bool LanguageServer::exited() const { return state->exitReceived; }
 
 int LanguageServer::exitStatus() const { return state->exitReceived && !state->shutDown ? 1 : 0; }
 
-void LanguageServer::publish(const CheckJob& job, const std::vector<Finding>& findings) {
+void LanguageServer::publish(CheckJob& job, const std::vector<Finding>& findings) {
     std::vector<const Finding*> sorted;
     for (const Finding& finding : findings) sorted.push_back(&finding);
     std::stable_sort(sorted.begin(), sorted.end(), [](const Finding* a, const Finding* b) { return a->begin < b->begin; });
     PositionFinder finder(*job.text, state->encoding);
     json diagnostics = json::array();
     for (const Finding* finding : sorted) diagnostics.push_back(diagnosticJson(finder, *finding));
+    // Let go of before the editor can answer: its next edit then changes the only copy in place,
+    // however large the script.
+    job.text.reset();
     notify(*state, "textDocument/publishDiagnostics",
            {{"uri", job.document}, {"version", job.version}, {"diagnostics", std::move(diagnostics)}});
 }

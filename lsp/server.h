@@ -4,6 +4,7 @@
 // Messages are received on one thread; the findings are published from the checking thread.
 #pragma once
 
+#include <istream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,8 +21,8 @@ public:
     LanguageServer(MessageWriter& out, CheckQueue& checks, const std::string& startDirectory);
     ~LanguageServer();
 
-    // One message's body as it arrived; a header that gave no usable length.
-    void receive(std::string& body);
+    // One message's body, read from the stream to its end; a header that gave no usable length.
+    void receive(std::istream& body);
     void receiveBadHeader(const std::string& problem);
     // Whether 'exit' has arrived: nothing more is to be read.
     bool exited() const;
@@ -29,8 +30,9 @@ public:
     // end of the input).
     int exitStatus() const;
 
-    // From the checking thread: the findings of a check, published as the job's diagnostics.
-    void publish(const CheckJob& job, const std::vector<Finding>& findings);
+    // From the checking thread: the findings of a check, published as the job's diagnostics;
+    // the job's hold on the text ends before the editor is told.
+    void publish(CheckJob& job, const std::vector<Finding>& findings);
     // From the checking thread: no script can be run (nothing to draw with), said once to the user.
     void checksUnavailable(const std::string& why);
 

@@ -2,8 +2,8 @@
 // editor's documents, turned into calls on analysis/, which knows nothing of the protocol. It
 // uses analysis/, frame/ and below.
 //
-// The framing; see transport.h. Input is read in large chunks; a body goes straight into its
-// string, so a script of 50 MB is copied once on its way in.
+// The framing; see transport.h. Input is read in chunks of 64 KiB, and a body's bytes are handed
+// to its reader from there.
 #include "lsp/transport.h"
 
 #include <unistd.h>
@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <charconv>
 #include <string_view>
-#include <utility>
 
 namespace {
 // A header line longer than this is not a header; it is skipped to its end.
@@ -85,28 +84,38 @@ bool MessageReader::readLine(std::string& line, bool& tooLong) {
     }
 }
 
-bool MessageReader::readBody(std::int64_t length, std::string* body) {
-    auto wanted = std::size_t(length);
-    std::size_t buffered = std::min(wanted, buffer.size() - start);
-    if (body) body->assign(buffer, start, buffered);
-    start += buffered;
-    // The rest straight from the input: into the body, or into a scrap for a body skipped.
-    std::size_t done = buffered;
-    if (body) body->resize(wanted);
-    char scrap[64 * 1024];
-    while (done < wanted) {
-        char* into = body ? body->data() + done : scrap;
-        std::size_t room = body ? wanted - done : std::min(sizeof scrap, wanted - done);
-        ssize_t got = ::read(fd, into, room);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        done += std::size_t(got);
+bool MessageReader::skip(std::int64_t length) {
+    while (length > 0) {
+        if (start == buffer.size() && !fill()) return false;
+        auto taken = std::min<std::size_t>(std::size_t(length), buffer.size() - start);
+        start += taken;
+        length -= std::int64_t(taken);
     }
     return true;
 }
 
-MessageReader::Next MessageReader::next(std::string& body, std::string& problem) {
-    if (skipping > 0 && !readBody(std::exchange(skipping, 0), nullptr)) return Next::end;
+void MessageReader::BodyBytes::start(std::int64_t length) {
+    left = length;
+    setg(nullptr, nullptr, nullptr);
+}
+
+// Hands out the buffered bytes of the body where they lie, or reads more first. The buffer is
+// only refilled once what was handed out has been read.
+MessageReader::BodyBytes::int_type MessageReader::BodyBytes::underflow() {
+    if (left == 0 || (reader.start == reader.buffer.size() && !reader.fill())) return traits_type::eof();
+    char* first = reader.buffer.data() + reader.start;
+    auto size = std::min<std::size_t>(std::size_t(left), reader.buffer.size() - reader.start);
+    reader.start += size;
+    left -= std::int64_t(size);
+    setg(first, first, first + size);
+    return traits_type::to_int_type(*first);
+}
+
+MessageReader::Next MessageReader::next(std::string& problem) {
+    // What the last body's reader left unread is passed over.
+    std::int64_t rest = bodyBytes.notHandedOut();
+    bodyBytes.start(0);
+    if (!skip(rest)) return Next::end;
     std::int64_t length = -1;
     problem = "the header has no Content-Length";
     std::string line;
@@ -129,10 +138,12 @@ MessageReader::Next MessageReader::next(std::string& body, std::string& problem)
     if (length < 0) return Next::badHeader;
     if (length > largestBody) {
         problem = "a body of " + std::to_string(length) + " bytes is larger than the 1 GiB a message may have";
-        skipping = length;   // after the answer: the body is still on its way
+        bodyBytes.start(length);   // passed over at the next call, after the answer
         return Next::badHeader;
     }
-    return readBody(length, &body) ? Next::message : Next::end;
+    bodyBytes.start(length);
+    bodyStream.clear();
+    return Next::message;
 }
 
 bool MessageWriter::write(const std::string& body) {

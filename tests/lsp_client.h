@@ -19,6 +19,7 @@ public:
               const std::vector<std::string>& environment = {});
     ~LspClient();
     bool started() const { return pid > 0; }
+    pid_t process() const { return pid; }
 
     void send(const json& message);
     void sendBytes(const std::string& bytes);

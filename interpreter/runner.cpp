@@ -107,17 +107,23 @@ void checkEndOfScript(int validTokens) {
 }
 
 // The dispatch loop, over the script read from its file or its tape replayed: each command word
-// to its handler, then the runner's own checks. Returns the count of valid tokens.
+// to its handler, then the runner's own checks. A tape hands over its plain commands in runs,
+// which report nothing and leave the stream as it was. Returns the count of valid tokens.
 template <class Source>
 int dispatch(Source& source) {
     int validTokens = 0;
     while (source.next()) {
+        if (std::size_t given = source.givePlainCommands()) {
+            noteCommandsDispatched(given);
+            validTokens += int(given);
+            continue;
+        }
         setMessageOffset(source.offset());
         if (!source.handler()) {
             fail("Unknown command \"" + source.word() + "\"");
             continue;
         }
-        noteCommandDispatched();
+        noteCommandsDispatched(1);
         if (!source.carryOut()) scriptFailed = true;
         const ScriptStream::State state = source.rdstate();
         if (state != ScriptStream::goodbit && !(state & ScriptStream::eofbit)) {
@@ -140,12 +146,10 @@ int readScript(ScriptScanner& scanner) {
     ScriptReader reader(scanner, recording ? &tape : nullptr);
     int validTokens = dispatch(reader);
     if (recording && !tape.overflowed()) {
-        if (listsCompiled() == listsBefore && !insideBegin() && !scriptFailed) {
-            tape.finish();
-            tapeRecorded = true;
-        } else {
+        if (listsCompiled() == listsBefore && !insideBegin() && !scriptFailed)
+            tapeRecorded = tape.finish();
+        else
             tape.clear();
-        }
     }
     return validTokens;
 }
@@ -209,4 +213,8 @@ void allowTape(bool allowed) { tapeAllowed = allowed; }
 
 bool lastRunWasReplayed() { return lastRunReplayed; }
 std::uint64_t scriptVersion() { return version; }
-std::size_t tapeSize() { return tapeRecorded ? tape.size() : 0; }
+TapeFigures tapeFigures() {
+    if (!tapeRecorded) return {};
+    const std::size_t plain = tape.plainList().size();
+    return {tape.size(), plain, plain * sizeof(CommandTape::PlainCommand)};
+}

@@ -13,6 +13,7 @@
 #include "frame/frame.h"
 #include "frame/offscreen.h"
 #include "frame/session.h"
+#include "interpreter/command_tape.h"
 #include "interpreter/message_log.h"
 #include "interpreter/runner.h"
 #include "scene/clock.h"
@@ -155,23 +156,43 @@ TEST_F(TapeTest, EveryEditIsSeenAtTheNextFrame) {
     EXPECT_EQ(centre(), (std::array<int, 3>{255, 255, 0}));
 }
 
-// A tape holds at most 16 MiB: a version that fits is replayed, one that needs more is read from
-// the file every frame, and drawn the same.
+// A tape holds at most CommandTape::largestSize bytes, counted as used: a version just under it
+// is replayed, one just over is read from the file every frame, and drawn the same. A plain
+// command takes 16 bytes, so a million vertices with a normal for each triangle fit.
 TEST_F(TapeTest, ATapeStaysWithinItsLimit) {
-    auto points = [](int count) {
+    std::string million = "Begin Triangles\n";
+    for (int i = 0; i < 1000000; ++i) million += i % 3 ? "Vertex 0 0 -3\n" : "Normal 0 0 1\nVertex 0 0 -3\n";
+    writeScript(million + "End\n");
+    EXPECT_TRUE(frame());
+    EXPECT_TRUE(frame());
+    EXPECT_TRUE(lastRunWasReplayed());
+    EXPECT_EQ(tapeFigures().plainCommands, 1333334u);
+    EXPECT_EQ(tapeFigures().plainBytes, 16 * tapeFigures().plainCommands);
+
+    // Plain commands and then one command's many values, so two lists grow side by side.
+    auto script = [](long elements) {
         std::string text = "Disable Lighting Translate 0 0 -3 Begin Points\n";
-        for (int i = 0; i < count; ++i) text += "Vertex 0 0 0\n";   // 60 bytes of tape each
-        return text + "End\n";
+        for (int i = 0; i < 200000; ++i) text += "Vertex 0 0 0\n";
+        text += "End VertexArray " + std::to_string(elements) + " :";
+        for (long i = 0; i < elements; ++i) text += " 0 0 0";
+        return text + "\n";
     };
-    for (int count : {50000, 400000}) {
-        SCOPED_TRACE(count);
-        writeScript(points(count));
+    auto tapeBytes = [&](long elements) {
+        writeScript(script(elements));
+        frame();
+        return tapeFigures().bytes;
+    };
+    const std::size_t perElement = tapeBytes(2) - tapeBytes(1);
+    const std::size_t withoutElements = tapeBytes(1) - perElement;
+    const long fitting = long((CommandTape::largestSize - withoutElements) / perElement);
+    for (long elements : {fitting, fitting + 1}) {
+        SCOPED_TRACE(elements);
+        writeScript(script(elements));
         EXPECT_TRUE(frame());
         EXPECT_TRUE(frame());
-        const bool fits = count * 60 < 16 << 20;
+        const bool fits = elements == fitting;
         EXPECT_EQ(lastRunWasReplayed(), fits);
-        EXPECT_LE(tapeSize(), std::size_t(16 << 20));
-        EXPECT_EQ(tapeSize() > 0, fits);
+        EXPECT_EQ(tapeFigures().bytes, fits ? withoutElements + elements * perElement : 0);
         EXPECT_EQ(centre(), (std::array<int, 3>{255, 255, 255}));
     }
 }

@@ -83,9 +83,9 @@ const char* const renderHelp =
     "\n"
     "Exit status: 0 when the last frame ran without error (and matched the reference), 1 when\n"
     "it reported errors (each printed on stderr as SCRIPT:LINE:COLUMN: message; the column\n"
-    "counts bytes, a tab as one), 2 for a usage error or a bad option value, when no display\n"
-    "can be opened (run it under xvfb-run) or when a picture cannot be read or written, 3 when\n"
-    "the frame ran cleanly but differs from the reference.\n"
+    "counts bytes, a tab as one), 2 for a usage error or a bad option value, when there is\n"
+    "nothing to draw with (no display and no Xvfb) or when a picture cannot be read or written,\n"
+    "3 when the frame ran cleanly but differs from the reference.\n"
     "Standard output is left to the script.\n";
 
 namespace {

@@ -2,22 +2,24 @@
 // where its word stands in the file, and every value its reads produced (the value, the stream's
 // flags after it, the position after it), failed reads included. The ScriptReader records it;
 // later frames of the same version replay it through a TapePlayer instead of opening and
-// scanning the file: each handler runs again with the same arguments (a plain command only hands
-// its numbers on, to the function it hands them to), so the GL calls are made and the clock, the
-// panel and the trackball read afresh, and only the scanning of text is saved.
+// scanning the file: each handler runs again with the same arguments, so the GL calls are made
+// and the clock, the panel and the trackball read afresh, and only the scanning of text is saved.
+// A plain command (its numbers read cleanly, as many as its handler's plain form takes) is kept
+// in 16 bytes, its form and its numbers, and replayed by handing the numbers on to the form.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <type_traits>
-#include <vector>
 
+#include "interpreter/block_list.h"
 #include "interpreter/command_table.h"
 
 class CommandTape {
 public:
-    // A tape may hold at most this much; a version that needs more is read every frame.
-    static constexpr std::size_t largestSize = 16 * 1024 * 1024;
+    // A tape may hold at most this many bytes; a version that needs more is read every frame.
+    static constexpr std::size_t largestSize = 24 * 1024 * 1024;
 
     enum class Kind : std::uint8_t { word, whole, number, character, seek };
     // In a value's flags: the read stored a value.
@@ -49,86 +51,82 @@ public:
         }
     };
 
+    // Any other command.
     struct Command {
         CommandHandler handler;
-        std::int64_t offset;      // of the command word, for message locations
+        std::int64_t offset;        // of the command word, for message locations
         std::uint32_t firstValue;
-        // A plain command (its values exactly the numbers its handler's plain form takes, all
-        // read cleanly): 1 + the index of that form in plainForms(). Otherwise 0.
-        std::uint8_t plainForm;
+        std::uint32_t plainBefore;  // the plain commands recorded before this one, all told
+    };
+
+    struct PlainCommand {
+        std::uint32_t form;         // its index in plainForms()
+        float numbers[3];           // as many as the form takes, then 0
     };
 
     void clear();
-    // Recording. A command, then the values its handler reads; finish after the last one.
+    // Recording. A command, then the values its handler reads; finish after the last one. The
+    // last command waits here until the next comes: kept as a plain command or added as it is.
     void addCommand(CommandHandler handler, std::int64_t offset) {
         settleLastCommand();
-        if (recorded.size() < recorded.capacity()) {   // inline, as addValue
-            recorded.push_back({handler, offset, std::uint32_t(values.size()), 0});
-            commandOffset = offset;
-        } else {
-            addCommandGrowing(handler, offset);
-        }
+        if (!take(sizeof(Command))) return;
+        last = {handler, offset, std::uint32_t(values.size()), std::uint32_t(plain.size())};
+        lastWaiting = true;
     }
     // end is the stream's position after the read. The value is written field by field where it
     // goes: built first and copied whole, it made every read wait for its own parts to be stored.
     template <class T>
     void addValue(Kind kind, T payload, std::uint8_t flags, std::int64_t end) {
-        const std::uint64_t fromCommand = std::uint64_t(end - commandOffset);
-        if (values.size() < values.capacity() && fromCommand <= UINT32_MAX) {
-            Value& value = values.emplace_back();   // the common case, inline: recording is per value
-            value.set(payload);
-            value.end = std::uint32_t(fromCommand);
-            value.kind = kind;
-            value.flags = flags;
-        } else {
-            Value value{};
-            value.set(payload);
-            value.kind = kind;
-            value.flags = flags;
-            addValueGrowing(value, end);
-        }
+        const std::uint64_t fromCommand = std::uint64_t(end - last.offset);
+        if (fromCommand > UINT32_MAX) letGo();   // more than 4 GiB past its word: a tape cannot say where
+        if (!take(sizeof(Value))) return;
+        Value& value = values.emplace_back();
+        value.set(payload);
+        value.end = std::uint32_t(fromCommand);
+        value.kind = kind;
+        value.flags = flags;
     }
     void addWord(const std::string& word, std::uint8_t flags, std::int64_t end);
-    void finish() { settleLastCommand(); }
-    // Whether the tape has grown past largestSize; it is then no use and holds nothing more.
+    // True when the tape is complete and within largestSize.
+    bool finish();
+    // Whether the tape has passed largestSize; it is then no use and holds nothing more.
     bool overflowed() const { return tooLarge; }
-    // What it holds, in bytes. Its memory, what its lists have room for, stays within
-    // largestSize; a list grows into what is left when doubling would pass it.
-    std::size_t size() const {
-        return recorded.size() * sizeof(Command) + values.size() * sizeof(Value) + wordBytes;
-    }
+    // The bytes it holds: its commands, values, plain commands and words.
+    std::size_t size() const { return used; }
 
-    const std::vector<Command>& commands() const { return recorded; }
-    const std::vector<Value>& valueList() const { return values; }
+    const BlockList<Command>& commandList() const { return commands; }
+    const BlockList<Value>& valueList() const { return values; }
+    const BlockList<PlainCommand>& plainList() const { return plain; }
     const std::string& word(std::uint32_t index) const { return words[index]; }
 
 private:
-    // What the lists have room for, and the words.
-    std::size_t memory() const {
-        return recorded.capacity() * sizeof(Command) + values.capacity() * sizeof(Value) + wordBytes;
+    // Counts bytes about to be added; false, having let go of everything, when the tape passes
+    // its limit by more than settling the last command can give back.
+    bool take(std::size_t bytes) {
+        if (tooLarge) return false;
+        used += bytes;
+        if (used <= largestSize + sizeof(Command) + 3 * sizeof(Value)) return true;
+        letGo();
+        return false;
     }
-    template <class T>
-    bool grow(std::vector<T>& list);   // room for one more, or lets go when there is none
-    void letGo();                      // of everything: the tape is no use
-    void addValueGrowing(const Value& value, std::int64_t end);
-    void addCommandGrowing(CommandHandler handler, std::int64_t offset);
-    // Marks the last command recorded plain when it is.
+    void letGo();   // of everything: the tape is no use
     void settleLastCommand() {
-        if (recorded.empty()) return;
-        Command& command = recorded.back();
-        if (command.handler != formHandler) lookUpPlainForm(command.handler);
-        if (formCount == 0 || values.size() - command.firstValue != formCount) return;
-        for (std::size_t v = command.firstValue; v < values.size(); ++v)
-            if (values[v].kind != Kind::number || values[v].flags != assignedBit) return;
-        command.plainForm = std::uint8_t(form + 1);
+        if (!lastWaiting) return;
+        lastWaiting = false;
+        if (last.handler != formHandler) lookUpPlainForm(last.handler);
+        if (formCount == 0 || !keptPlain()) commands.emplace_back() = last;
     }
     void lookUpPlainForm(CommandHandler handler);
+    // Keeps the last command as a plain command when its values make it one.
+    bool keptPlain();
 
-    std::vector<Command> recorded;
-    std::vector<Value> values;
-    std::int64_t commandOffset = 0;   // of the command being recorded
-    std::vector<std::string> words;
-    std::size_t wordBytes = 0;   // the words and their text
+    BlockList<Command> commands;
+    BlockList<Value> values;
+    BlockList<PlainCommand> plain;
+    std::deque<std::string> words;   // a deque, which grows by small blocks, for words are few
+    std::size_t used = 0;          // bytes, as size() counts them
+    Command last = {};             // the command being recorded
+    bool lastWaiting = false;      // ... not yet settled
     bool tooLarge = false;
     // The handler whose plain form was looked up last (commands mostly come in runs of one
     // word), the index of that form and how many numbers it takes (0 when it has none).

@@ -21,7 +21,7 @@ void beginRunStats() {
 
 void endRunStats() { runSeconds = std::chrono::duration<double>(Clock::now() - runStart).count(); }
 
-void noteCommandDispatched() { ++commandsDispatched; }
+void noteCommandsDispatched(std::int64_t count) { commandsDispatched += count; }
 void noteListReplayed() { ++listsReplayed; }
 std::int64_t commandsDispatchedLastRun() { return commandsDispatched; }
 std::int64_t listsReplayedLastRun() { return listsReplayed; }

@@ -8,8 +8,8 @@
 void beginRunStats();
 void endRunStats();
 
-// One handler call made by the runner's dispatch loop.
-void noteCommandDispatched();
+// Commands the runner's dispatch loop carried out.
+void noteCommandsDispatched(std::int64_t count);
 // One display list played back; CallList calls this for every list it draws.
 void noteListReplayed();
 

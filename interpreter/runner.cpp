@@ -6,20 +6,21 @@
 // checks the end of the script. The first clean frame of a version reads the file word by word
 // and records what it read onto the tape; later frames of that version replay the tape instead
 // of reading the file. Both go through one dispatch loop.
-// A version counts as new when the name or the modification time changes; the time is compared
-// to the nanosecond, so two saves within one second are both noticed. Text given in place of
-// the file (the language server's unsaved buffers) is read through the same loop.
+// A version counts as new when the name or the modification time changes (to the nanosecond, so
+// two saves within one second are both noticed), or when the content changes while the file's
+// identity could hide that (see file_identity.h). Text given in place of the file (the language
+// server's unsaved buffers) is read through the same loop.
 #include "interpreter/runner.h"
 
 #include <sys/stat.h>
 
-#include <climits>
 #include <cstdint>
 #include <string>
 
 #include "interpreter/command_table.h"
 #include "interpreter/command_tape.h"
 #include "interpreter/display_lists.h"
+#include "interpreter/file_identity.h"
 #include "interpreter/grouping.h"
 #include "interpreter/message_log.h"
 #include "interpreter/open_primitive.h"
@@ -30,29 +31,11 @@
 #include "scene/script_file.h"
 
 namespace {
-struct FileTime {
-    std::int64_t seconds = 0;
-    long nanoseconds = 0;
-    bool operator==(const FileTime&) const = default;
-};
-
-// What names a file's content for the tape: besides the modification time, the device, inode,
-// size and change time. The change time moves with every write and no user can set it back, so
-// a save that restores the old modification time (touch -d) still makes a new content.
-struct FileIdentity {
-    std::uint64_t device = 0, inode = 0;
-    std::int64_t size = -1;
-    FileTime modified, changed;
-    bool operator==(const FileIdentity&) const = default;
-};
-
-// A file that cannot be queried has this time: runs stay latched while it is missing, and it
-// runs again as soon as it is back, since its real time differs from this one.
-constexpr FileTime missingFile = {INT64_MIN, 0};
-
 // RunnerMemory: what the runner keeps from one frame to the next.
 std::string lastFileName;      // the name at the previous run that had one
 FileIdentity lastIdentity;     // its file then: a new modification time is a new version
+FileTime contentLooked = currentTime();   // when the content was last hashed, or the runner began
+std::uint64_t contentSeen = 0;            // ... that hash
 std::uint64_t version = 0;     // versions begun since start
 bool scriptFailed = false;     // the error latch for the current version
 
@@ -64,15 +47,6 @@ bool lastRunReplayed = false;
 
 std::shared_ptr<const std::string> givenText;   // run in place of the file's content when set
 bool textChanged = false;                       // given since the last run: a new version
-
-FileIdentity identityOf(const std::string& name) {
-    struct stat status {};
-    if (::stat(name.c_str(), &status) != 0) return {0, 0, -1, missingFile, missingFile};
-    return {std::uint64_t(status.st_dev), std::uint64_t(status.st_ino),
-            std::int64_t(status.st_size),
-            {std::int64_t(status.st_mtim.tv_sec), status.st_mtim.tv_nsec},
-            {std::int64_t(status.st_ctim.tv_sec), status.st_ctim.tv_nsec}};
-}
 
 void forgetTape() {
     tape.clear();
@@ -91,6 +65,18 @@ void forgetVersion() {
     scriptFailed = false;
     resetLog();
     forgetTape();
+}
+
+// Whether the content changed although the identity did not. While the identity may hide a
+// write, each frame hashes the content before it reads or replays anything.
+bool changedUnseen(const FileIdentity& identity, bool sameIdentity) {
+    if (!identityMayHideWrites(identity, contentLooked)) return false;
+    const FileTime now = currentTime();
+    const std::uint64_t hash = contentHash(scriptFileName());
+    const bool changed = sameIdentity && hash != contentSeen;
+    contentLooked = now;
+    contentSeen = hash;
+    return changed;
 }
 
 // The end-of-script messages point at the end of the file.
@@ -112,17 +98,23 @@ void checkEndOfScript(int validTokens) {
 }
 
 // The dispatch loop, over the script read from its file or its tape replayed: each command word
-// to its handler, then the runner's own checks. Returns the count of valid tokens.
+// to its handler, then the runner's own checks. A tape hands over its plain commands in runs,
+// which report nothing and leave the stream as it was. Returns the count of valid tokens.
 template <class Source>
 int dispatch(Source& source) {
     int validTokens = 0;
     while (source.next()) {
+        if (std::size_t given = source.givePlainCommands()) {
+            noteCommandsDispatched(given);
+            validTokens += int(given);
+            continue;
+        }
         setMessageOffset(source.offset());
         if (!source.handler()) {
             fail("Unknown command \"" + source.word() + "\"");
             continue;
         }
-        noteCommandDispatched();
+        noteCommandsDispatched(1);
         if (!source.carryOut()) scriptFailed = true;
         const ScriptStream::State state = source.rdstate();
         if (state != ScriptStream::goodbit && !(state & ScriptStream::eofbit)) {
@@ -145,12 +137,10 @@ int readScript(ScriptScanner& scanner) {
     ScriptReader reader(scanner, recording ? &tape : nullptr);
     int validTokens = dispatch(reader);
     if (recording && !tape.overflowed()) {
-        if (listsCompiled() == listsBefore && !insideBegin() && !scriptFailed) {
-            tape.finish();
-            tapeRecorded = true;
-        } else {
+        if (listsCompiled() == listsBefore && !insideBegin() && !scriptFailed)
+            tapeRecorded = tape.finish();
+        else
             tape.clear();
-        }
     }
     return validTokens;
 }
@@ -167,11 +157,13 @@ bool runCurrentVersion() {
         return true;
     }
     FileIdentity identity = givenText ? FileIdentity{} : identityOf(scriptFileName());
-    if (scriptFileName() != lastFileName || !(identity.modified == lastIdentity.modified) ||
-        textChanged)
+    const bool sameFile = scriptFileName() == lastFileName;
+    const bool unseen = !givenText && changedUnseen(identity, sameFile && identity == lastIdentity);
+    if (!sameFile || identity.modified != lastIdentity.modified || unseen || textChanged)
         forgetVersion();
+    else if (!(identity == lastIdentity))
+        forgetTape();
     textChanged = false;
-    if (!(identity == lastIdentity)) forgetTape();
     lastFileName = scriptFileName();
     lastIdentity = identity;
     if (scriptFailed) return false;
@@ -208,6 +200,8 @@ bool runScript() {
 void resetRunner() {
     lastFileName.clear();
     lastIdentity = {};
+    contentLooked = currentTime();
+    contentSeen = 0;
     scriptFailed = false;
     forgetTape();
     lastRunReplayed = false;
@@ -224,4 +218,8 @@ void allowTape(bool allowed) { tapeAllowed = allowed; }
 
 bool lastRunWasReplayed() { return lastRunReplayed; }
 std::uint64_t scriptVersion() { return version; }
-std::size_t tapeSize() { return tapeRecorded ? tape.size() : 0; }
+TapeFigures tapeFigures() {
+    if (!tapeRecorded) return {};
+    const std::size_t plain = tape.plainList().size();
+    return {tape.size(), plain, plain * sizeof(CommandTape::PlainCommand)};
+}

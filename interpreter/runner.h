@@ -25,5 +25,11 @@ std::uint64_t scriptVersion();
 // while it is off, frames neither record nor replay, and a tape already made is kept.
 void allowTape(bool allowed);
 bool lastRunWasReplayed();
-// The bytes the current version's tape holds, 0 when there is none.
-std::size_t tapeSize();
+// What the current version's tape holds, all 0 when there is none: its bytes, and how many of
+// its commands are plain and the bytes those take.
+struct TapeFigures {
+    std::size_t bytes = 0;
+    std::size_t plainCommands = 0;
+    std::size_t plainBytes = 0;
+};
+TapeFigures tapeFigures();

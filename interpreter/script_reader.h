@@ -26,6 +26,8 @@ public:
     const std::string& word() const { return token; }
     // Runs the command; false when it reported an error of its own.
     bool carryOut() { return wordHandler(*this); }
+    // Read from the file, every command is a step of its own (see TapePlayer).
+    static constexpr std::size_t givePlainCommands() { return 0; }
 
     ScriptStream& operator>>(std::string& word) override;
     ScriptStream& operator>>(int& value) override { return readAndRecord(CommandTape::Kind::whole, value); }

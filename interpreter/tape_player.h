@@ -1,7 +1,8 @@
 // TapePlayer: the runner's command source while a version replays its tape. It hands back each
 // recorded command in order, and to its handler exactly what each read gave when it was
-// recorded: the value, the flags and the position. A plain command's numbers go straight to its
-// plain form instead, as its handler would hand them on.
+// recorded: the value, the flags and the position. The plain commands between two others go
+// over as one step, each one's numbers straight to its plain form, as its handler would hand
+// them on.
 #pragma once
 
 #include <cstdint>
@@ -15,26 +16,30 @@ class TapePlayer final : public ScriptStream {
 public:
     explicit TapePlayer(const CommandTape& tape);
 
-    // Moves to the next command; false after the last.
-    bool next() { return ++current < commands.size(); }
-    CommandHandler handler() const { return commands[current].handler; }
-    std::int64_t offset() const { return commands[current].offset; }
+    // Moves to the next step: the plain commands recorded before the next other command, or
+    // else that command. False after the last.
+    bool next() {
+        const std::size_t plainEnd = nextCommand < commands.size() ? commands[nextCommand].plainBefore : plain.size();
+        if (nextPlain < plainEnd) {
+            plainRun = plainEnd - nextPlain;
+            return true;
+        }
+        plainRun = 0;
+        if (nextCommand == commands.size()) return false;
+        current = &commands[nextCommand++];
+        return true;
+    }
+    // At a step of plain commands, carries them out and says how many they were; otherwise 0.
+    std::size_t givePlainCommands() { return plainRun > 0 ? givePlainRun() : 0; }
+    CommandHandler handler() const { return current->handler; }
+    std::int64_t offset() const { return current->offset; }
     std::string word() const { return commandWord(handler()); }
     // Runs the command; false when it reported an error of its own.
     bool carryOut() {
-        const CommandTape::Command& command = commands[current];
-        if (command.plainForm == 0) {
-            nextValue = command.firstValue;
-            valuesEnd = current + 1 < commands.size() ? commands[current + 1].firstValue : values.size();
-            lastValueRead = noValueRead;
-            return command.handler(*this);
-        }
-        const PlainForm& form = forms[command.plainForm - 1];
-        const CommandTape::Value* numbers = &values[command.firstValue];
-        float given[3] = {numbers[0].number, form.count > 1 ? numbers[1].number : 0,
-                          form.count > 2 ? numbers[2].number : 0};
-        form.give(given);
-        return true;
+        nextValue = current->firstValue;
+        valuesEnd = nextCommand < commands.size() ? commands[nextCommand].firstValue : values.size();
+        lastValueRead = noValueRead;
+        return current->handler(*this);
     }
 
     ScriptStream& operator>>(std::string& word) override;
@@ -48,6 +53,7 @@ public:
     State rdstate() const override { return flags; }
 
 private:
+    std::size_t givePlainRun();
     // The recorded read stands in for this one. A read the tape does not hold for this command
     // (which a clean version never makes) fails, as a read past the end of the file would.
     template <class T>
@@ -70,13 +76,17 @@ private:
     }
 
     const CommandTape& tape;
-    std::span<const CommandTape::Command> commands;
-    std::span<const CommandTape::Value> values;
+    const BlockList<CommandTape::Command>& commands;
+    const BlockList<CommandTape::Value>& values;
+    const BlockList<CommandTape::PlainCommand>& plain;
     std::span<const PlainForm> forms;
+    std::size_t nextCommand = 0;                // the next command to step to
+    std::size_t nextPlain = 0;                  // the next plain command to step to
+    std::size_t plainRun = 0;                   // the plain commands of this step
+    const CommandTape::Command* current = nullptr;   // the command of this step
     static constexpr std::size_t noValueRead = ~std::size_t(0);
-    std::size_t current = noValueRead;          // the command being replayed; before the first
-    std::size_t nextValue = 0;                  // ... its next value
-    std::size_t valuesEnd = 0;                  // ... the end of its values
-    std::size_t lastValueRead = noValueRead;    // ... the last value it read: the position is after
+    std::size_t nextValue = 0;                  // its next value
+    std::size_t valuesEnd = 0;                  // the end of its values
+    std::size_t lastValueRead = noValueRead;    // the last value it read: the position is after
     State flags = goodbit;
 };

@@ -384,23 +384,25 @@ struct StatsCase {
 // The counts of the last frame, and the tape: the first frame of a clean version records it,
 // later frames replay it, unless --reread.
 TEST_F(RenderToolTest, StatsCountFramesAndCommands) {
-    const char* replayed = "the last frame was replayed from it; it holds [1-9][0-9]* bytes";
+    const char* replayed = "the last frame was replayed from it; it holds [1-9][0-9]* bytes, 0 plain commands";
+    const char* none = "the last frame was read from the script; it holds 0 bytes, 0 plain commands";
     const StatsCase cases[] = {
         {"Translate 0 0 -5\n# Box Box\n{ Sphere }\nBox\n", "--frames 3", 0,
          "5 commands dispatched, 0 display lists replayed", replayed},
         {"Translate 0 0 -5\nBox\n", "--frames 1", 0,
          "2 commands dispatched, 0 display lists replayed",
-         "the last frame was read from the script; it holds [1-9][0-9]* bytes"},
+         "the last frame was read from the script; it holds [1-9][0-9]* bytes, 0 plain commands"},
+        {"Begin Points Vertex 0 0 -5 Color 1 0 0 End\n", "--frames 2", 0,
+         "4 commands dispatched, 0 display lists replayed",
+         "the last frame was replayed from it; it holds [1-9][0-9]* bytes, 2 plain commands at 16 "
+         "bytes each"},
         {"Translate 0 0 -5\nBox\n", "--frames 3 --reread", 0,
-         "2 commands dispatched, 0 display lists replayed",
-         "the last frame was read from the script; it holds 0 bytes"},
+         "2 commands dispatched, 0 display lists replayed", none},
         {"Translate 0 0 -5\nFoo\nBox\n", "--frames 1", 1,
-         "2 commands dispatched, 0 display lists replayed",
-         "the last frame was read from the script; it holds 0 bytes"},
+         "2 commands dispatched, 0 display lists replayed", none},
         // The failed version is latched: later frames dispatch nothing, and it has no tape.
         {"Translate 0 0 -5\nFoo\nBox\n", "--frames 2", 1,
-         "0 commands dispatched, 0 display lists replayed",
-         "the last frame was read from the script; it holds 0 bytes"},
+         "0 commands dispatched, 0 display lists replayed", none},
     };
     for (const StatsCase& c : cases) {
         SCOPED_TRACE(std::string(c.script) + c.options);

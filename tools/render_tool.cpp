@@ -129,6 +129,7 @@ void noteFrameTime(FrameTimes& times) {
 }
 
 void printStats(const FrameTimes& times) {
+    const TapeFigures tape = tapeFigures();
     double mean = times.frames ? times.totalSeconds / times.frames : 0;
     std::cerr << std::fixed << std::setprecision(3) << "frames: " << times.frames << "\n"
               << "runScript time per frame: mean " << mean * 1000 << " ms, largest "
@@ -137,7 +138,9 @@ void printStats(const FrameTimes& times) {
               << listsReplayedLastRun() << " display lists replayed\n"
               << "tape: " << (lastRunWasReplayed() ? "the last frame was replayed from it"
                                                    : "the last frame was read from the script")
-              << "; it holds " << tapeSize() << " bytes\n";
+              << "; it holds " << tape.bytes << " bytes, " << tape.plainCommands << " plain commands";
+    if (tape.plainCommands > 0) std::cerr << " at " << tape.plainBytes / tape.plainCommands << " bytes each";
+    std::cerr << "\n";
 }
 
 void printDiagnostics(const std::string& script) {

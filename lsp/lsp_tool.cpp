@@ -23,14 +23,15 @@
 #include "lsp/transport.h"
 
 namespace {
+// Broken into lines here: CLI11 prints them as they are.
 const char* const description =
-    "The language server of Corvane scene scripts: diagnostics of the unsaved buffer from the "
-    "viewer's own interpreter, hover, completion, definitions, references and the outline of "
-    "display lists, for any editor with a Language Server Protocol client.";
+    "The language server of Corvane scene scripts: diagnostics of the unsaved buffer\n"
+    "from the viewer's own interpreter, hover, completion, definitions, references and\n"
+    "the outline of display lists, for any editor with a Language Server Protocol client.";
 const char* const footer =
-    "It speaks the protocol on standard input and output and needs no display: without one it "
-    "runs scripts on a private X server of its own. It ends at the end of its input (status 0) "
-    "or at the editor's exit.";
+    "It speaks the protocol on standard input and output and needs no display: without\n"
+    "one it runs scripts on a private X server of its own. It ends at the end of its\n"
+    "input (status 0) or at the editor's exit.";
 
 // The drawing area checks run in: the viewer's window at start.
 constexpr int checkWidth = 1000, checkHeight = 512;
@@ -64,7 +65,7 @@ int parseOptions(int argc, char** argv) {
     app.set_version_flag("--version", "corvane-lsp " CORVANE_VERSION, "show the version");
     bool standardStreams = true;   // the only transport there is
     app.add_flag("--stdio", standardStreams,
-                 "speak on standard input and output (the default, and the only way)");
+                 "speak on standard input and output (the default)");
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& done) {   // --help or --version

@@ -229,6 +229,7 @@ TEST_F(EditorGrammarTest, EditorsRecogniseScripts) {
     EXPECT_EQ(manifest["contributes.languages.0.id"], "corvane");
     EXPECT_EQ(manifest["contributes.languages.0.extensions.0"], ".corvane");
     EXPECT_EQ(manifest["contributes.grammars.0.language"], "corvane");
+    EXPECT_TRUE(std::filesystem::exists(editors + "/vscode/" + manifest["main"])) << "the client's code";
     FlatJson configuration(editors + "/vscode/" + manifest["contributes.languages.0.configuration"]);
     EXPECT_EQ(configuration["comments.lineComment"], "#");
     FlatJson grammar(editors + "/vscode/" + manifest["contributes.grammars.0.path"]);

@@ -15,15 +15,25 @@ dpkg-deb -x "$deb" "$root/fs"
 # help would die of SIGPIPE, which pipefail reports as a failure.
 "$root/fs/usr/bin/corvane-render" --help | grep "usage: corvane-render" >/dev/null
 "$root/fs/usr/bin/corvane" --help | grep "usage: corvane" >/dev/null
+"$root/fs/usr/bin/corvane-lsp" --version | grep "^corvane-lsp [0-9]" >/dev/null
+# The language server answers an editor's first request and ends with its input.
+request='{"jsonrpc":"2.0","id":1,"method":"initialize","params":{"capabilities":{}}}'
+printf 'Content-Length: %d\r\n\r\n%s' ${#request} "$request" |
+    env -u DISPLAY -u WAYLAND_DISPLAY "$root/fs/usr/bin/corvane-lsp" | grep '"hoverProvider":true' >/dev/null
 env -u DISPLAY -u WAYLAND_DISPLAY "$root/fs/usr/bin/corvane-render" "$source/examples/default.txt" \
     --size 64x48 -o "$root/default.png"
 test -s "$root/default.png"
 test -f "$root/fs/usr/share/applications/corvane.desktop"
 test -f "$root/fs/usr/share/man/man1/corvane-render.1"
+test -f "$root/fs/usr/share/man/man1/corvane-lsp.1"
 # The manual page's OPTIONS are made from the tool's own declarations: every option of --help.
 manual=$(MANWIDTH=200 man -l "$root"/fs/usr/share/man/man1/corvane-render.1* 2>/dev/null)
 for option in $("$root/fs/usr/bin/corvane-render" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
     grep -q -- "$option" <<<"$manual" || { echo "the manual page lacks $option"; exit 1; }
+done
+manual=$(MANWIDTH=200 man -l "$root"/fs/usr/share/man/man1/corvane-lsp.1* 2>/dev/null)
+for option in $("$root/fs/usr/bin/corvane-lsp" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
+    grep -q -- "$option" <<<"$manual" || { echo "corvane-lsp's manual page lacks $option"; exit 1; }
 done
 # Every example, and the picture the textured one loads from its own directory.
 for file in "$source"/examples/*; do
@@ -33,7 +43,7 @@ test -f "$root/fs/usr/share/corvane/examples/checker.png"
 test -f "$root/fs/usr/share/doc/corvane/gallery/textured.png"
 # The editor support, where vim-addon-manager, VS Code users and bash-completion look for it.
 for file in vim/addons/{syntax,ftdetect,ftplugin,compiler}/corvane.vim vim/registry/corvane.yaml \
-            corvane/vscode/{package.json,language-configuration.json,syntaxes/corvane.tmLanguage.json} \
+            corvane/vscode/{package.json,extension.js,language-configuration.json,syntaxes/corvane.tmLanguage.json} \
             bash-completion/completions/{corvane,corvane-render}; do
     test -f "$root/fs/usr/share/$file"
 done

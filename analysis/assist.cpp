@@ -7,12 +7,11 @@
 #include <set>
 
 #include "commands/command_help.h"
+#include "interpreter/script_scanner.h"
 
 namespace {
 // How far back the word before may be looked for.
 constexpr std::size_t lookBehind = 64 * 1024;
-
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 struct Span {
     std::size_t begin, end;
@@ -25,7 +24,7 @@ std::vector<Span> wordsOfLine(std::string_view text, std::size_t begin, std::siz
     std::vector<Span> words;
     commentStart = std::string_view::npos;
     for (std::size_t i = begin; i < end;) {
-        if (isSpace(text[i])) {
+        if (isScriptSpace(text[i])) {
             ++i;
             continue;
         }
@@ -34,7 +33,7 @@ std::vector<Span> wordsOfLine(std::string_view text, std::size_t begin, std::siz
             break;
         }
         std::size_t start = i;
-        while (i < end && !isSpace(text[i])) ++i;
+        while (i < end && !isScriptSpace(text[i])) ++i;
         words.push_back({start, i});
     }
     return words;

@@ -18,6 +18,7 @@
 #include "frame/session.h"
 #include "interpreter/message_log.h"
 #include "interpreter/runner.h"
+#include "interpreter/script_scanner.h"
 #include "scene/script_file.h"
 
 namespace fs = std::filesystem;
@@ -29,14 +30,12 @@ bool finishedFrame() {
     return ran;
 }
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
 // A log message is about the word at its offset; the end-of-script messages point at the end.
 Finding findingOfMessage(std::string_view text, const LogMessage& message) {
     auto size = std::int64_t(text.size());
     std::int64_t begin = message.offset < 0 ? 0 : std::min(message.offset, size);
     std::int64_t end = begin;
-    while (end < size && !isSpace(text[std::size_t(end)])) ++end;
+    while (end < size && !isScriptSpace(text[std::size_t(end)])) ++end;
     return {begin, end, Severity::error, std::string(messageText(message))};
 }
 

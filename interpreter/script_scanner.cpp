@@ -14,11 +14,11 @@
 #include "interpreter/number_syntax.h"
 
 namespace {
-// The white space of the "C" locale: what operator>> skips before a token and stops at after it.
+// isScriptSpace as a table, for the scanning loops.
 struct SpaceTable {
     bool space[256] = {};
     constexpr SpaceTable() {
-        for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) space[c] = true;
+        for (int c = 0; c < 256; ++c) space[c] = isScriptSpace(char(c));
     }
 };
 constexpr SpaceTable spaceTable;

@@ -17,6 +17,10 @@
 
 #include "interpreter/script_stream.h"
 
+// The white space of the "C" locale (blank, tab, line feed, vertical tab, form feed, carriage
+// return): what ends a word, and what is skipped before one.
+constexpr bool isScriptSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 // An open file's descriptor, closed with its owner; -1 when none is open.
 class FileDescriptor {
 public:

@@ -1,5 +1,5 @@
-// corvane-lsp's run. The protocol gets standard output to itself: the program's own descriptor
-// 1 then goes to standard error, where a script's NURBS curves print their line. This thread
+// corvane-lsp's run. The protocol gets standard output to itself, on a descriptor of its own,
+// and descriptor 1, where a script's NURBS curves print their line, goes nowhere. This thread
 // makes the GL session and runs every check, as the session's private X server lasts only as
 // long as the thread that started it; a second thread reads the editor's messages and answers
 // them, so hover and completion never wait for a check.
@@ -36,11 +36,14 @@ const char* const footer =
 // The drawing area checks run in: the viewer's window at start.
 constexpr int checkWidth = 1000, checkHeight = 512;
 
-// The protocol's descriptor, a copy of standard output; descriptor 1 now writes to standard error.
+// The protocol's descriptor, a copy of standard output. Descriptor 1 then writes nowhere: what a
+// script prints (the line after each NURBS curve, every check) is no concern of the editor's.
 int takeStandardOutput() {
     std::fflush(stdout);
     int protocol = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
-    ::dup2(STDERR_FILENO, STDOUT_FILENO);
+    int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    ::dup2(nowhere, STDOUT_FILENO);
+    ::close(nowhere);
     return protocol;
 }
 

@@ -95,7 +95,7 @@ scratch=
 trap '[[ -n $scratch ]] && rm -rf "$scratch"' EXIT
 
 run_commands() {
-    local build copy page start script line reason output
+    local build copy page start script line reason output blocks=0
     build=$(realpath "$1")
     scratch=$(mktemp -d)
     copy=$scratch/corvane
@@ -117,10 +117,11 @@ EOF
     ln -s "$copy/build/corvane" "$copy/build/corvane-render" "$scratch/bin/"
     ln -s "$copy" "$scratch/home/src/corvane"
 
-    for page in README.md docs/*.md; do
+    for page in README.md $(cd "$source_dir" && ls docs/*.md); do
         rm -rf "$scratch/blocks" && mkdir "$scratch/blocks"
         while read -r start; do
             script=$scratch/block.sh
+            blocks=$((blocks + 1))
             printf 'set -eo pipefail\n' > "$script"
             while IFS= read -r line; do
                 reason=$(why_not "$line")
@@ -141,7 +142,8 @@ EOF
             fi
         done < <(blocks_of "$source_dir/$page" "$scratch/blocks")
     done
-    [[ $status -eq 0 ]] && echo "commands ok"
+    [[ $blocks -gt 0 ]] || fail "no sh blocks found"
+    [[ $status -eq 0 ]] && echo "commands ok: $blocks blocks"
 }
 
 mode=${1:-}

@@ -33,6 +33,14 @@ int watcher = -1;                    // the inotify instance, or -1 when none co
 int watch = -1;                      // its watch on the listed directory, or -1
 std::chrono::steady_clock::time_point listedAt;   // when the listing was made
 
+// Reads every change reported so far; whether there was any.
+bool changesReported() {
+    bool any = false;
+    alignas(inotify_event) char events[4096];
+    while (read(watcher, events, sizeof events) > 0) any = true;
+    return any;
+}
+
 // Watches the working directory in place of the one watched before, and forgets the changes
 // reported so far: the listing made next includes them.
 void watchWorkingDirectory() {
@@ -41,19 +49,14 @@ void watchWorkingDirectory() {
     if (watch >= 0) inotify_rm_watch(watcher, watch);
     watch = inotify_add_watch(watcher, ".", IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
                                                 IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
-    alignas(inotify_event) char events[4096];
-    while (read(watcher, events, sizeof events) > 0) {
-    }
+    changesReported();
 }
 
 // Whether the directory may have changed since it was listed: the watch reported a change (or
 // lost count of them), or, without a watch, a second has passed.
 bool listingStale() {
     if (watch < 0) return std::chrono::steady_clock::now() - listedAt >= std::chrono::seconds(1);
-    bool changed = false;
-    alignas(inotify_event) char events[4096];
-    while (read(watcher, events, sizeof events) > 0) changed = true;
-    return changed;
+    return changesReported();
 }
 
 bool isDirectory(const std::filesystem::directory_entry& entry) {

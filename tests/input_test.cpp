@@ -13,7 +13,6 @@
 #include "tests/gl_test.h"
 #include "viewer/input.h"
 #include "viewer/panel.h"
-#include "viewer/panel_input.h"
 #include "scene/script_file.h"
 #include "scene/trackball.h"
 #include "viewer/trackball.h"
@@ -193,33 +192,6 @@ TEST_F(InputTest, KeysReachTheSceneWhileNoFieldIsEdited) {
     keyboardEvent('T', 0, 0);
     EXPECT_EQ(panelViewSettings().wireframe, 1);
     EXPECT_EQ(panelViewSettings().tessellation, 32);
-}
-
-// A held key repeats as presses without releases between them. Of the repeats that come
-// between two frames only the first acts, however long the frames take; a repeat that has to
-// wait behind another key is dropped when its key is let go; a new press always acts.
-TEST_F(InputTest, HeldKeysActOnceAFrameAndNotAfterTheirRelease) {
-    auto distance = [] { return panelTrackball().distance; };
-    keyboardEvent('-', 0, 0);
-    for (int i = 0; i < 3; ++i) keyboardEvent('-', 0, 0);
-    EXPECT_FLOAT_EQ(distance(), 37.5f);
-    nextPanelInput();
-    for (int i = 0; i < 3; ++i) keyboardEvent('-', 0, 0);
-    EXPECT_FLOAT_EQ(distance(), 46.875f);
-
-    nextPanelInput();
-    keyboardEvent('w', 0, 0);   // takes this frame's key change
-    keyboardEvent('-', 0, 0);   // waits behind it
-    keyboardUpEvent('-', 0, 0);
-    for (int i = 0; i < 3; ++i) nextPanelInput();
-    EXPECT_EQ(panelViewSettings().wireframe, 1);
-    EXPECT_FLOAT_EQ(distance(), 46.875f);
-
-    keyboardEvent('-', 0, 0);   // pressed anew
-    keyboardUpEvent('-', 0, 0);
-    keyboardEvent('-', 0, 0);
-    for (int i = 0; i < 3; ++i) nextPanelInput();
-    EXPECT_FLOAT_EQ(distance(), 73.24219f);
 }
 
 class PickTest : public InputTest {

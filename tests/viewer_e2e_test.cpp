@@ -210,6 +210,9 @@ protected:
         displayName = ":" + number;
         display = XOpenDisplay(displayName.c_str());
         ASSERT_NE(display, nullptr);
+        // Xlib's own handler ends the process on an error, such as asking about the window of
+        // a viewer that never showed one; then no TearDown would stop the viewer and the server.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     }
 
     // Starts the viewer on the scene and waits until its window shows the panels.

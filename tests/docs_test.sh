@@ -6,8 +6,8 @@
 #   docs_test.sh commands BUILD     every ```sh block of README.md and docs/ runs as written
 # The blocks run in order, page by page, in a scratch copy of the working tree whose build/
 # holds the programs of BUILD, with the installed names (corvane, corvane-render) on PATH and a
-# home directory of the test's own (~/src/corvane is the copy). The viewer runs for two seconds
-# and counts as working when it is still open then. A line that starts one of the commands in
+# home directory of the test's own (~/src/corvane is the copy). The viewer runs for two seconds,
+# on an X server of the test's own, and counts as working when it is still open then. A line that starts one of the commands in
 # the table below is not run, for the reason the table gives; new docs need no other entry.
 set -uo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -92,7 +92,16 @@ why_not() {
 }
 
 scratch=
-trap '[[ -n $scratch ]] && rm -rf "$scratch"' EXIT
+server=
+trap '[[ -n $server ]] && kill "$server"; [[ -n $scratch ]] && rm -rf "$scratch"' EXIT
+
+# An X server of the test's own for the viewer, which needs a window, with or without a display.
+start_server() {
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
+    server=$!
+    for _ in $(seq 100); do [[ -s $scratch/display ]] && return; sleep 0.1; done
+    fail "no X server for the viewer"
+}
 
 run_commands() {
     local build copy page start script line reason output blocks=0
@@ -103,12 +112,13 @@ run_commands() {
     tar -C "$source_dir" --exclude=./.git --exclude='./build*' -cf - . | tar -C "$copy" -xf -
     for file in "$build"/*; do ln -s "$file" "$copy/build/"; done
     rm -f "$copy/build/corvane"
+    start_server
     cat > "$copy/build/corvane" <<EOF
 #!/usr/bin/env bash
 # The viewer for two seconds: still open then (timeout's 124) counts as working. The script
 # it is given must be there, as it shows nothing but a message otherwise.
 if [[ \$# -gt 0 && \$1 != -* && ! -e \$1 ]]; then echo "no such script: \$1"; exit 1; fi
-timeout 2 "$build/corvane" "\$@"
+DISPLAY=:$(cat "$scratch/display") timeout 2 "$build/corvane" "\$@"
 code=\$?
 [[ \$code -eq 124 ]] && exit 0
 exit \$code

@@ -3,11 +3,12 @@
 # COMP_CWORD set by hand, the function called, COMPREPLY read. Each file registers its command,
 # options complete by prefix, an option's value gets files only where it names one (and only
 # of the kinds the tool writes or reads there), and only one script is offered. Given the built
-# corvane-render, every option its --help describes must be offered too.
+# corvane-render and corvane, every option their --help describes must be offered too.
 set -uo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 completions=$source_dir/editors/bash-completion
 render=${1:+$(realpath "$1")}
+viewer=${2:+$(realpath "$2")}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 status=0
@@ -58,19 +59,19 @@ expect '' _corvane_render corvane-render --fps ''
 expect 'scene.txt shots' _corvane_render corvane-render --size = 64x64 s
 expect 'scene.txt shots' _corvane_render corvane-render --check s
 expect '' _corvane_render corvane-render scene.txt --check s
-# The viewer: --help, or one script.
-expect '--help' _corvane corvane --
+# The viewer: --help, --version, or one script.
+expect '--help --version' _corvane corvane --
 expect 'scene.txt shots' _corvane corvane s
 expect '' _corvane corvane scene.txt ''
 
-if [[ -x $render ]]; then
-    offered=" $(offers _corvane_render corvane-render -) "
-    for option in $("$render" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
-        [[ $offered == *" $option "* ]] || fail "corvane-render --help describes $option, not offered"
+for program in "$render" "$viewer"; do
+    [[ -x $program ]] || { echo "note: a program not given or not built; its --help was not compared"; continue; }
+    name=$(basename "$program")
+    offered=" $(offers "_${name//-/_}" "$name" -) "
+    for option in $("$program" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
+        [[ $offered == *" $option "* ]] || fail "$name --help describes $option, not offered"
     done
-else
-    echo "note: corvane-render not given or not built; its --help was not compared"
-fi
+done
 
 [[ $status -eq 0 ]] && echo "completions ok"
 exit $status

@@ -2,12 +2,18 @@
 // its limits, who gets a drag, and the right-click pick against a drawn surface.
 #include <GL/freeglut.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "tests/gl_test.h"
 #include "viewer/input.h"
 #include "viewer/panel.h"
+#include "scene/script_file.h"
 #include "scene/trackball.h"
 #include "viewer/trackball.h"
 #include "scene/view_settings.h"
@@ -106,9 +112,10 @@ TEST_F(InputTest, HideKeyGivesTheWholeWindowToTheScene) {
     EXPECT_EQ(viewport[2], width);
     press("h");
     EXPECT_FALSE(panelViewSettings().panelsHidden);
-    EXPECT_EQ(panelViewSettings().windowWidth, std::max(width - leftPanelWidth - rightPanelWidth, 0));
+    PanelWidths panels = panelWidths(width);
+    EXPECT_EQ(panelViewSettings().windowWidth, width - panels.left - panels.right);
     glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(viewport[0], leftPanelWidth);
+    EXPECT_EQ(viewport[0], panels.left);
 }
 
 TEST_F(InputTest, MotionStepsOnceAlongTheLargerMovement) {
@@ -232,5 +239,33 @@ TEST_F(PickTest, ThePointIsInTheFrameTheScriptEndsIn) {
     double point[3];
     ASSERT_TRUE(pickCenter(64, size / 2, point));
     EXPECT_NEAR(point[0], 0.5, 0.001);
+}
+
+// A right click orbits around the point clicked only when the frame ends in the coordinates
+// that ViewTransform sets up, where the trackball's centre lies: every bundled scene that uses
+// the trackball keeps its own transforms inside a group.
+TEST_F(InputTest, BundledScenesEndTheirFramesInTheCamerasCoordinates) {
+    ASSERT_TRUE(run("ViewTransform\n"));
+    GLdouble camera[16], ended[16];
+    glGetDoublev(GL_MODELVIEW_MATRIX, camera);
+    char* previous = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(CORVANE_SOURCE_DIR "/examples"), 0);   // where the scenes' pictures are
+    int scenes = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+        std::ifstream in(entry.path());
+        bool usesTrackball = false;
+        for (std::string line, word; std::getline(in, line);)
+            usesTrackball |= std::istringstream(line) >> word && word == "ViewTransform";
+        if (entry.path().extension() != ".txt" || !usesTrackball) continue;
+        SCOPED_TRACE(entry.path().string());
+        chooseScriptFile(entry.path().string());
+        EXPECT_TRUE(frame());
+        glGetDoublev(GL_MODELVIEW_MATRIX, ended);
+        for (int i = 0; i < 16; ++i) EXPECT_EQ(ended[i], camera[i]) << i;
+        ++scenes;
+    }
+    EXPECT_EQ(chdir(previous), 0);
+    free(previous);
+    EXPECT_GE(scenes, 2);
 }
 }  // namespace

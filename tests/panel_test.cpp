@@ -323,12 +323,22 @@ protected:
 TEST_F(BrowserTest, ListsTheWayUpThenDirectoriesThenFiles) {
     EXPECT_EQ(listing(), (std::vector<std::string>{"../", "Adir/", "link/", "zdir/", ".hidden",
                                                    "B.txt", "a.txt", "b.txt", "broken"}));
-    // Listed on entry and on request only, not on every frame.
+}
+
+// The list follows the directory it shows, without Refresh: what is made, removed or renamed
+// there shows in the next frame, and after entering another directory, what changes there.
+TEST_F(BrowserTest, TheListFollowsTheDirectory) {
     std::ofstream(directory + "/new.txt") << "Box\n";
+    std::filesystem::remove(directory + "/a.txt");
+    std::filesystem::rename(directory + "/b.txt", directory + "/c.txt");
     panelFrame();
-    EXPECT_EQ(listing().size(), 9u);
-    listDirectory();
-    EXPECT_EQ(listing().size(), 10u);
+    EXPECT_EQ(listing(), (std::vector<std::string>{"../", "Adir/", "link/", "zdir/", ".hidden",
+                                                   "B.txt", "broken", "c.txt", "new.txt"}));
+    activateEntry({"zdir", true}, FILE_CHOSEN, [](int) {});
+    std::ofstream(directory + "/other.txt") << "Box\n";
+    std::filesystem::create_directory(directory + "/zdir/deeper");
+    panelFrame();
+    EXPECT_EQ(listing(), (std::vector<std::string>{"../", "deeper/", "inner.txt"}));
 }
 
 TEST_F(BrowserTest, EnteringADirectoryMovesTheWorkingDirectory) {
@@ -384,8 +394,11 @@ TEST(DrawingAreaTest, WhatThePanelsLeave) {
     } cases[] = {
         {1000, 512, false, {leftPanelWidth, 0, 1000 - leftPanelWidth - rightPanelWidth, 512}},
         {1000, 512, true, {0, 0, 1000, 512}},
-        {300, 200, false, {leftPanelWidth, 0, 0, 200}},
         {1000, 0, false, {leftPanelWidth, 0, 520, 0}},
+        {720, 512, false, {leftPanelWidth, 0, 240, 512}},   // the narrowest at full width
+        {600, 400, false, {175, 0, 200, 400}},              // narrower panels, a third left
+        {300, 200, false, {87, 0, 100, 200}},
+        {0, 0, false, {0, 0, 0, 0}},
         {0, 0, true, {0, 0, 0, 0}},
     };
     for (const Case& c : cases) {
@@ -398,6 +411,13 @@ TEST(DrawingAreaTest, WhatThePanelsLeave) {
         EXPECT_EQ(area.height, c.area.height);
     }
     panelViewSettings().panelsHidden = false;
+    // However narrow the window, the panels and the scene share it, the scene a third or more.
+    for (int width = 0; width <= 1200; ++width) {
+        PanelWidths panels = panelWidths(width);
+        DrawingArea area = drawingArea(width, 100);
+        ASSERT_EQ(panels.left + area.width + panels.right, width) << width;
+        ASSERT_GE(3 * area.width, width) << width;
+    }
 }
 
 TEST_F(PanelTest, AFlatDrawingAreaStillGivesAFiniteProjection) {

@@ -155,13 +155,16 @@ protected:
         ASSERT_FALSE(displayName.empty()) << slurp(directory + "/xvfb.log");
         display = XOpenDisplay(displayName.c_str());
         ASSERT_NE(display, nullptr);
+        // Xlib's own handler ends the process on an error, such as asking about the window of
+        // a viewer that never showed one; then no TearDown would stop the viewer and the server.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     }
 
     // Starts the viewer on the scene and waits until its window shows the panels.
     void startViewer(const std::string& scene, std::vector<std::string> environment = {}) {
-        std::ofstream(directory + "/scene.txt") << scene;
+        std::ofstream(directory + "/" + scriptName) << scene;
         environment.push_back("DISPLAY=" + displayName);
-        viewer = start({CORVANE_VIEWER, "scene.txt"}, directory, directory + "/viewer.log",
+        viewer = start({CORVANE_VIEWER, scriptName}, directory, directory + "/viewer.log",
                        environment);
         ASSERT_GT(viewer, 0);
         ASSERT_TRUE(waitFor([&] { return findWindow(); }, 20)) << "no window";
@@ -356,6 +359,7 @@ protected:
     }
 
     std::string directory, displayName;
+    std::string scriptName = "scene.txt";   // as the viewer is given it
     Display* display = nullptr;
     Window window = 0;
     pid_t server = -1, viewer = -1;
@@ -630,5 +634,89 @@ TEST_F(ViewerEndToEnd, KeysActAgainAfterLeavingAField) {
     moveTo(470, 256);
     xdotool("click --repeat 3 --delay 30 4");
     EXPECT_TRUE(waitFor([&] { return drawnOnRow(256, 350, 590) > far; }, 2)) << "wheel";
+}
+
+// A held key acts while it is held and stops at its release, however long a frame takes. On a
+// scene that takes a tenth of a second or more a frame, Z held long enough to repeat widens the
+// view several times; after the release the picture changes at most twice more (the frame being
+// drawn and the next), where a queue of one key change a frame went on for seconds.
+TEST_F(ViewerEndToEnd, AHeldKeyStopsActingAtItsRelease) {
+    // Spheres hidden inside the box cost the GL its time and leave the picture as it was.
+    std::string scene = std::string(boxScene) + "Scale 0.4 0.4 0.4\n";
+    for (int i = 0; i < 200; ++i) scene += "Sphere\n";
+    startViewer(scene);
+    const std::string overScene = "mousemove --window " + std::to_string(window) + " 470 256 ";
+    auto fieldOfView = [&] {
+        std::vector<TextLine> lines = grab().lines(740, 800, 245, 262, white);
+        return lines.size() == 1 ? std::atoi(lines[0].text.c_str()) : -1;
+    };
+    ASSERT_EQ(fieldOfView(), 50);
+    // How often the picture changes in that time, read as fast as the screen can be read.
+    auto changesIn = [&](std::chrono::milliseconds span) {
+        int changes = 0;
+        auto end = Clock::now() + span;
+        for (auto last = drawingArea(); Clock::now() < end;) {
+            std::vector<unsigned long> now = drawingArea();
+            changes += now != last;
+            last = now;
+        }
+        return changes;
+    };
+    xdotool(overScene + "keydown Z");
+    const int held = changesIn(std::chrono::milliseconds(1500));   // the server repeats from 0.66 s
+    xdotool(overScene + "keyup Z");
+    const int released = changesIn(std::chrono::seconds(3));
+    std::cout << held << " changes of the picture while Z was held, " << released
+              << " after its release; field of view " << fieldOfView() << "\n";
+    EXPECT_LE(released, 2) << "the picture went on changing after the release";
+    EXPECT_GE(fieldOfView(), 52) << "the held key did not repeat";
+}
+
+// In a small window the panels narrow, so that the scene keeps a third of the width, and their
+// lists shorten, so that the file list and the log both show; the layout at the starting size
+// is the one the other tests read.
+TEST_F(ViewerEndToEnd, SmallWindowsKeepTheSceneTheFilesAndTheLog) {
+    startViewer(boxScene);
+    for (auto [width, height] : {std::pair{400, 300}, {600, 400}}) {
+        SCOPED_TRACE(testing::Message() << width << "x" << height);
+        xdotool("windowsize " + std::to_string(window) + " " + std::to_string(width) + " " +
+                std::to_string(height));
+        Screen screen;
+        // The drawing area: the run of background on a row above the box, the box in its middle.
+        int left = -1, right = -1;
+        ASSERT_TRUE(waitFor([&] {
+            screen = grab();
+            if (screen.width != width || screen.height != height) return false;
+            left = right = -1;
+            for (int x = 0; x < width; ++x)
+                if (screen.at(x, 10) == background) (left < 0 ? left : right) = x;
+            return right - left + 1 >= width / 3 && screen.at((left + right) / 2, height / 2) != background;
+        }, 5)) << "drawing area from " << left << " to " << right;
+        std::vector<std::string> texts;
+        for (const TextLine& line : screen.lines(0, left, 0, height, white)) texts.push_back(line.text);
+        auto shows = [&](const std::string& start) {
+            return std::any_of(texts.begin(), texts.end(),
+                               [&](const std::string& t) { return t.rfind(start, 0) == 0; });
+        };
+        EXPECT_TRUE(shows("viewer.log")) << "the file list";
+        EXPECT_TRUE(shows("Log")) << "the log's heading";
+        EXPECT_TRUE(shows("Drawing")) << "the log";
+    }
+}
+
+// --version and --help are answered on the terminal without a display; any other argument,
+// one that looks like an option included, names the script.
+TEST_F(ViewerEndToEnd, VersionAndHelpOnTheTerminalAndEveryOtherArgumentAScript) {
+    for (const char* option : {"--version", "--help"}) {
+        std::string command = std::string("env -u DISPLAY ") + CORVANE_VIEWER + " " + option +
+                              " > " + directory + "/out.txt 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << option;
+        std::string out = slurp(directory + "/out.txt");
+        EXPECT_EQ(out.rfind(std::string(option) == "--help" ? "usage: corvane" : "corvane 0.", 0), 0u)
+            << option << ": " << out;
+    }
+    scriptName = "--box.txt";
+    startViewer(boxScene);
+    EXPECT_TRUE(waitFor([&] { return at(470, 256) != background; }, 5)) << "--box.txt not drawn";
 }
 }  // namespace

@@ -1,5 +1,7 @@
-// The file browser: a list of the current directory, made when a directory is entered or on
-// request, never per frame, so a large directory costs nothing while the scene animates.
+// The file browser: a list of the current directory, made when a directory is entered, on
+// request, and when the kernel reports that an entry came, went or was renamed (inotify), never
+// per frame, so a large directory costs nothing while the scene animates. Where no watch can be
+// had, the list is made again once a second instead.
 // Order: the way up (".."), then directories, then files, each group by name; directories end
 // in "/". Entering a directory changes the process's working directory, against which the
 // script's name and its image files are resolved.
@@ -9,10 +11,12 @@
 #include "viewer/file_browser.h"
 
 #include <imgui.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 
@@ -25,6 +29,35 @@ std::string listed;                  // the directory the listing is of, shown a
 std::string note;                    // why the last directory could not be entered, or empty
 ImVec2 pointerAtListing;             // where the mouse was when the listing was made
 bool hoverHeld = false;              // no hover shows until the mouse leaves that point
+int watcher = -1;                    // the inotify instance, or -1 when none could be had
+int watch = -1;                      // its watch on the listed directory, or -1
+std::chrono::steady_clock::time_point listedAt;   // when the listing was made
+
+// Reads every change reported so far; whether there was any.
+bool changesReported() {
+    bool any = false;
+    alignas(inotify_event) char events[4096];
+    while (read(watcher, events, sizeof events) > 0) any = true;
+    return any;
+}
+
+// Watches the working directory in place of the one watched before, and forgets the changes
+// reported so far: the listing made next includes them.
+void watchWorkingDirectory() {
+    if (watcher < 0) watcher = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watcher < 0) return;
+    if (watch >= 0) inotify_rm_watch(watcher, watch);
+    watch = inotify_add_watch(watcher, ".", IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                                IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
+    changesReported();
+}
+
+// Whether the directory may have changed since it was listed: the watch reported a change (or
+// lost count of them), or, without a watch, a second has passed.
+bool listingStale() {
+    if (watch < 0) return std::chrono::steady_clock::now() - listedAt >= std::chrono::seconds(1);
+    return changesReported();
+}
 
 bool isDirectory(const std::filesystem::directory_entry& entry) {
     std::error_code ignored;
@@ -74,6 +107,8 @@ bool drawRow(int i, bool drawn, const RowColours& colours) {
 }  // namespace
 
 void listDirectory() {
+    watchWorkingDirectory();
+    listedAt = std::chrono::steady_clock::now();
     entries.assign(1, {"..", true});
     std::error_code error;
     listed = std::filesystem::current_path(error).string();
@@ -106,6 +141,7 @@ void activateEntry(const BrowserEntry& entry, int id, void (*callback)(int)) {
 }
 
 void drawFileBrowser(float width, float height, int id, void (*callback)(int)) {
+    if (listingStale()) listDirectory();
     const ImVec2 mouse = ImGui::GetIO().MousePos;
     if (mouse.x != pointerAtListing.x || mouse.y != pointerAtListing.y) hoverHeld = false;
     if (!ImGui::BeginListBox("##files", ImVec2(width, height))) return;

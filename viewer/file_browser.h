@@ -11,7 +11,8 @@ struct BrowserEntry {
     bool isDirectory;
 };
 
-// Lists the current directory again (on entry, at start and on an explicit refresh only).
+// Lists the current directory again (on entry, at start, on an explicit refresh, and when the
+// directory has changed: drawing the list looks for that first).
 void listDirectory();
 const std::vector<BrowserEntry>& browserEntries();
 // What a double click on an entry does: a directory is entered (the working directory changes

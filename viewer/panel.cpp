@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <string>
 
 #include "interpreter/gl_state.h"
 #include "scene/script_file.h"
@@ -28,6 +29,9 @@ struct PanelBoxState {
 PanelBoxState PerspectivePanel{true};     // enabled while the projection is perspective
 PanelBoxState OrthographicPanel{false};   // enabled while it is orthographic
 
+// What does not fit a panel in a small window scrolls down. The left panel's contents wrap or
+// take its width; the right panel's labelled fields do not, so it scrolls across as well (a
+// panel that scrolls across wraps its text at the width of its contents, not at its own).
 constexpr ImGuiWindowFlags pinned = ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoMove |
                                     ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoCollapse |
                                     ImGuiWindowFlags_NoSavedSettings;
@@ -36,8 +40,10 @@ constexpr float narrowFieldWidth = 50;    // the orthographic box's six fields
 constexpr float sizeFieldWidth = 40;      // the two window-dimension fields
 constexpr float boxPadding = 8;           // between a box's frame and its controls
 constexpr float angleStep = 0.01f;        // radians per click on an angle's step buttons
-constexpr float browserHeight = 180;      // the file list
+constexpr float browserHeight = 180;      // the file list, in a window tall enough
+constexpr int smallestBrowserRows = 3;    // the file list's height in lines in a short window
 constexpr int smallestLogRows = 4;        // the log box's height in lines in a short window
+constexpr const char* hint = "Press 'h' to hide/unhide UI";
 const ImVec4 noteColour(1, 0.6f, 0.3f, 1);  // what the browser could not do
 
 // A framed group with its title, the counterpart of an embossed panel box.
@@ -45,7 +51,7 @@ void beginBox(const char* title) {
     ImGui::BeginGroup();
     ImGui::Dummy(ImVec2(0, 0));
     ImGui::Indent(boxPadding);
-    ImGui::TextUnformatted(title);
+    ImGui::TextWrapped("%s", title);
 }
 
 void endBox() {
@@ -67,6 +73,25 @@ void floatField(const char* label, float* value, float width = fieldWidth) {
 void intField(const char* label, int* value, float width) {
     ImGui::SetNextItemWidth(width);
     ImGui::InputInt(label, value, 0, 0);
+}
+
+// Keeps the next item of this width on the current line when it fits the panel, and starts a
+// new line for it when the panel is too narrow.
+void sameLineIfFits(float width) {
+    ImGui::SameLine();
+    if (ImGui::GetCursorPosX() + width > ImGui::GetWindowContentRegionMax().x) ImGui::NewLine();
+}
+
+// The height of the left panel's parts under the file list, at their smallest: the browser's
+// note, the log's heading, the log box and the hint.
+float heightUnderBrowser(const std::string& note) {
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const float width = ImGui::GetContentRegionAvail().x;
+    float height = ImGui::GetTextLineHeightWithSpacing() * (smallestLogRows + 1) +
+                   ImGui::CalcTextSize(hint, nullptr, false, width).y + 2 * style.ItemSpacing.y;
+    if (!note.empty())
+        height += ImGui::CalcTextSize(note.c_str(), nullptr, false, width).y + style.ItemSpacing.y;
+    return height;
 }
 
 // A spinner: a field with step buttons whose value is clamped after every edit, typed or stepped.
@@ -93,20 +118,28 @@ void windowDimensionsBox() {
     beginBox("Window dimensions");
     ImGui::BeginDisabled();   // they show the drawing area's size; the window sets it
     intField("Width", &panelViewSettings().windowWidth, sizeFieldWidth);
-    ImGui::SameLine();
+    sameLineIfFits(sizeFieldWidth + ImGui::GetStyle().ItemInnerSpacing.x +
+                   ImGui::CalcTextSize("Height").x);
     intField("Height", &panelViewSettings().windowHeight, sizeFieldWidth);
     ImGui::EndDisabled();
     endBox();
 }
 
+// The list is shorter in a short window, so that the log still shows under it.
 void fileSelection() {
     ImGui::AlignTextToFramePadding();
     ImGui::TextUnformatted("Select file");
-    ImGui::SameLine(ImGui::GetWindowContentRegionMax().x - ImGui::CalcTextSize("Refresh").x -
-                    2 * ImGui::GetStyle().FramePadding.x);
+    const float refreshWidth = ImGui::CalcTextSize("Refresh").x + 2 * ImGui::GetStyle().FramePadding.x;
+    sameLineIfFits(refreshWidth);
+    ImGui::SetCursorPosX(std::max(ImGui::GetCursorPosX(),
+                                  ImGui::GetWindowContentRegionMax().x - refreshWidth));
     if (ImGui::Button("Refresh")) listDirectory();
     ImGui::TextWrapped("%s", listedDirectory().c_str());
-    drawFileBrowser(-FLT_MIN, browserHeight, FILE_CHOSEN, ControlCallback);
+    const float smallest = smallestBrowserRows * ImGui::GetTextLineHeightWithSpacing() +
+                           2 * ImGui::GetStyle().FramePadding.y;
+    const float room = ImGui::GetContentRegionAvail().y - heightUnderBrowser(browserNote());
+    drawFileBrowser(-FLT_MIN, std::clamp(room, smallest, browserHeight), FILE_CHOSEN,
+                    ControlCallback);
     if (!browserNote().empty()) {
         ImGui::PushStyleColor(ImGuiCol_Text, noteColour);
         ImGui::TextWrapped("%s", browserNote().c_str());
@@ -119,7 +152,8 @@ void fileSelection() {
 void logSection() {
     refreshLogBox();
     ImGui::TextUnformatted(logBoxHeading().c_str());
-    const float below = ImGui::GetTextLineHeightWithSpacing();
+    const float below = ImGui::CalcTextSize(hint, nullptr, false, ImGui::GetContentRegionAvail().x).y +
+                        ImGui::GetStyle().ItemSpacing.y;
     const float smallest = smallestLogRows * ImGui::GetTextLineHeightWithSpacing();
     drawLogBox(ImVec2(-FLT_MIN, std::max(ImGui::GetContentRegionAvail().y - below, smallest)));
 }
@@ -181,23 +215,24 @@ void visualizationBox() {
     endBox();
 }
 
-void beginPanel(const char* name, float x, float width) {
+void beginPanel(const char* name, float x, float width, ImGuiWindowFlags flags = 0) {
     ImGui::SetNextWindowPos(ImVec2(x, 0));
     ImGui::SetNextWindowSize(ImVec2(width, ImGui::GetIO().DisplaySize.y));
-    ImGui::Begin(name, nullptr, pinned);
+    ImGui::Begin(name, nullptr, pinned | flags);
 }
 
-void leftPanel() {
-    beginPanel("LeftPanel", 0, leftPanelWidth);
+void leftPanel(int width) {
+    beginPanel("LeftPanel", 0, float(width));
     windowDimensionsBox();
     fileSelection();
     logSection();
-    ImGui::TextUnformatted("Press 'h' to hide/unhide UI");
+    ImGui::TextWrapped("%s", hint);
     ImGui::End();
 }
 
-void rightPanel() {
-    beginPanel("RightPanel", ImGui::GetIO().DisplaySize.x - rightPanelWidth, rightPanelWidth);
+void rightPanel(int width) {
+    beginPanel("RightPanel", ImGui::GetIO().DisplaySize.x - float(width), float(width),
+               ImGuiWindowFlags_HorizontalScrollbar);
     trackballBox();
     projectionBox();
     perspectiveBox();
@@ -219,11 +254,20 @@ void stylePanels() {
 }
 }  // namespace
 
+PanelWidths panelWidths(int windowWidth) {
+    const int full = leftPanelWidth + rightPanelWidth;
+    const int room = std::max(windowWidth, 0) * 2 / 3;
+    if (room >= full) return {leftPanelWidth, rightPanelWidth};
+    const int left = room * leftPanelWidth / full;
+    return {left, room - left};
+}
+
 DrawingArea drawingArea(int windowWidth, int windowHeight) {
     int height = std::max(windowHeight, 0);
     if (viewSettings().panelsHidden) return {0, 0, std::max(windowWidth, 0), height};
-    int width = std::max(windowWidth - leftPanelWidth - rightPanelWidth, 0);
-    return {leftPanelWidth, 0, width, height};
+    PanelWidths panels = panelWidths(windowWidth);
+    int width = std::max(windowWidth - panels.left - panels.right, 0);
+    return {panels.left, 0, width, height};
 }
 
 void initPanels() {
@@ -247,8 +291,9 @@ void drawPanels() {
     ImGui_ImplOpenGL2_NewFrame();
     ImGui_ImplGLUT_NewFrame();   // starts the panel's frame as well
     if (!viewSettings().panelsHidden) {
-        leftPanel();
-        rightPanel();
+        PanelWidths widths = panelWidths(int(ImGui::GetIO().DisplaySize.x));
+        leftPanel(widths.left);
+        rightPanel(widths.right);
     }
     ImGui::Render();
     // The renderer restores only part of what it changes (not the current colour, for one).
@@ -282,7 +327,8 @@ bool panelWantsMouse(int x) {
     if (viewSettings().panelsHidden) return false;
     // The toolkit learns where the mouse is only at its next frame; the panels' places are
     // known now.
-    return x < leftPanelWidth || x >= int(io.DisplaySize.x) - rightPanelWidth;
+    PanelWidths widths = panelWidths(int(io.DisplaySize.x));
+    return x < widths.left || x >= int(io.DisplaySize.x) - widths.right;
 }
 
 bool panelWantsKeyboard() { return ImGui::GetIO().WantCaptureKeyboard; }

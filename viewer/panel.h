@@ -8,16 +8,25 @@
 constexpr int FILE_CHOSEN = 1;
 constexpr int PROJECTION_CHANGED = 2;
 
-// Widths of the two panels in pixels; the drawing area is what lies between them.
+// Widths of the two panels in pixels in a window wide enough; the drawing area is what lies
+// between them.
 constexpr int leftPanelWidth = 210;
 constexpr int rightPanelWidth = 270;
+
+// The panels' widths in a window this wide: the full widths while they leave the scene a third
+// of the window or more; in a narrower window both narrow alike so that the scene keeps that
+// third, and what no longer fits in a panel scrolls.
+struct PanelWidths {
+    int left, right;
+};
+PanelWidths panelWidths(int windowWidth);
 
 struct DrawingArea {
     int x, y, width, height;   // a GL viewport, origin at the bottom left
 };
 
 // The part of a window of this size that the panels leave to the scene (all of it while the
-// panels are hidden). Never negative, however small the window.
+// panels are hidden): a third of its width or more. Never negative, however small the window.
 DrawingArea drawingArea(int windowWidth, int windowHeight);
 
 // Creates the panel's context and its GLUT and OpenGL2 back ends once, in the current GL

@@ -3,6 +3,10 @@
 // a change that has to wait is applied later by setting the same state the back end would,
 // since the back end asks GLUT for the modifier keys, which GLUT answers only inside its
 // input callbacks.
+// A held key's repeats change no key state, so they take no frame of their own, and they are
+// collapsed: of one key's repeats between two frames only the first counts, and a release drops
+// the repeats of its key that still wait. So a held key acts at most once a frame and stops at
+// its release however long a frame takes, instead of leaving a queue that acts on for seconds.
 #include "viewer/panel_input.h"
 
 #include <GL/freeglut.h>
@@ -20,6 +24,7 @@ constexpr int characterBase = 3, specialBase = characterBase + 256, codeCount = 
 struct Change {
     int code;
     bool down;
+    bool repeat;                          // a press of a key already held
     int x, y;                             // where a mouse button changed
     int modifiers;                        // GLUT's modifier keys when a key changed
     void (*unclaimed)(unsigned char);     // for a pressed key the panel does not take
@@ -29,6 +34,8 @@ struct Change {
 std::deque<Change> waiting;             // changes for later frames, in the order they came
 std::bitset<codeCount> changedInFrame;  // buttons already changed for the next frame
 bool keyChangedInFrame = false;         // a key has changed for the next frame
+std::bitset<codeCount> held;            // keys down, as far as the changes that came go
+std::bitset<codeCount> pressedInFrame;  // keys pressed or repeated since the last frame
 
 bool isKey(int code) { return code >= characterBase; }
 
@@ -73,15 +80,40 @@ void apply(const Change& change) {
     offerToScene(change);
 }
 
-// Whether a button or key may change in the coming frame; if so, it is marked as changed.
-bool mayChange(int code) {
-    if (!isKey(code)) {
-        if (changedInFrame[code]) return false;
-        changedInFrame[code] = true;
+// Whether a button or key may change in the coming frame; if so, it is marked as changed. A
+// repeat waits behind a key that changed but leaves the frame to the next key.
+bool mayChange(const Change& change) {
+    if (!isKey(change.code)) {
+        if (changedInFrame[change.code]) return false;
+        changedInFrame[change.code] = true;
         return true;
     }
     if (keyChangedInFrame) return false;
-    keyChangedInFrame = true;
+    keyChangedInFrame = !change.repeat;
+    return true;
+}
+
+// The key a code stands for: a letter is let go in the other case than it was pressed in when
+// Shift is let go first.
+int keyOf(int code) {
+    const int c = code - characterBase;
+    return c >= 'A' && c <= 'Z' ? code - 'A' + 'a' : code;
+}
+
+// Sorts a key change as it comes: false when it is a repeat to drop. The viewer asks the server
+// to send a held key's repeats as presses alone, without a release before each.
+bool keyComes(Change& change) {
+    const int key = keyOf(change.code);
+    if (!change.down) {
+        held[key] = false;
+        std::erase_if(waiting, [&](const Change& c) { return c.repeat && keyOf(c.code) == key; });
+        return true;
+    }
+    change.repeat = held[key];
+    held[key] = true;
+    // The toolkit repeats the special keys it holds by itself.
+    if (change.repeat && (key >= specialBase || pressedInFrame[key])) return false;
+    pressedInFrame[key] = true;
     return true;
 }
 
@@ -90,7 +122,7 @@ bool mayChange(int code) {
 bool passesNow(Change change) {
     bool keysWaiting = std::any_of(waiting.begin(), waiting.end(),
                                    [](const Change& c) { return isKey(c.code); });
-    if (!(isKey(change.code) && keysWaiting) && mayChange(change.code)) return true;
+    if (!(isKey(change.code) && keysWaiting) && mayChange(change)) return true;
     if (isKey(change.code)) change.modifiers = glutGetModifiers();
     waiting.push_back(change);
     return false;
@@ -99,7 +131,7 @@ bool passesNow(Change change) {
 
 void panelMouseButton(int button, int state, int x, int y) {
     if (button < 0 || button >= characterBase) return;   // the toolkit knows three buttons
-    if (passesNow({button, state == GLUT_DOWN, x, y, 0, nullptr}))
+    if (passesNow({button, state == GLUT_DOWN, false, x, y, 0, nullptr}))
         ImGui_ImplGLUT_MouseFunc(button, state, x, y);
     else
         ImGui_ImplGLUT_MotionFunc(x, y);
@@ -114,8 +146,8 @@ void panelMouseWheel(int wheel, int direction, int x, int y) {
 // The back end reads the modifier keys from GLUT, which answers only inside its callbacks, so a
 // key that has to wait keeps them from here.
 void panelKey(unsigned char key, bool down, int x, int y, void (*unclaimed)(unsigned char)) {
-    Change change{characterBase + key, down, x, y, 0, unclaimed};
-    if (!passesNow(change)) return;
+    Change change{characterBase + key, down, false, x, y, 0, unclaimed};
+    if (!keyComes(change) || !passesNow(change)) return;
     if (down)
         ImGui_ImplGLUT_KeyboardFunc(key, x, y);
     else
@@ -125,7 +157,8 @@ void panelKey(unsigned char key, bool down, int x, int y, void (*unclaimed)(unsi
 
 void panelSpecialKey(int key, bool down, int x, int y) {
     if (key < 0 || key >= 256) return;
-    if (!passesNow({specialBase + key, down, x, y, 0, nullptr})) return;
+    Change change{specialBase + key, down, false, x, y, 0, nullptr};
+    if (!keyComes(change) || !passesNow(change)) return;
     if (down)
         ImGui_ImplGLUT_SpecialFunc(key, x, y);
     else
@@ -136,8 +169,9 @@ void panelSpecialKey(int key, bool down, int x, int y) {
 void nextPanelInput() {
     changedInFrame.reset();
     keyChangedInFrame = false;
+    pressedInFrame.reset();
     for (auto it = waiting.begin(); it != waiting.end();) {
-        if (!mayChange(it->code)) {
+        if (!mayChange(*it)) {
             ++it;   // its turn comes in a later frame
             continue;
         }
@@ -151,6 +185,8 @@ void resetPanelInput() {
     waiting.clear();
     changedInFrame.reset();
     keyChangedInFrame = false;
+    held.reset();
+    pressedInFrame.reset();
     if (!ImGui::GetCurrentContext()) return;
     ImGuiIO& io = ImGui::GetIO();
     std::fill(std::begin(io.MouseDown), std::end(io.MouseDown), false);

@@ -3,7 +3,9 @@
 // automated click) would never be seen; here each button changes at most once per frame, and
 // the keys one change a frame in all, later changes waiting for the following frames in order.
 // So a key typed right after Enter or Escape in a field reaches the panel after the field has
-// let go, and whether the panel claims it is known when it arrives.
+// let go, and whether the panel claims it is known when it arrives. A held key's repeats change
+// nothing the toolkit samples and need no frame of their own: of one key's repeats between two
+// frames only the first counts, and none acts after the key's release.
 #pragma once
 
 void panelMouseButton(int button, int state, int x, int y);   // GLUT button and state

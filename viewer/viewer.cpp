@@ -8,6 +8,8 @@
 #include "viewer/viewer.h"
 
 #include <GL/freeglut.h>
+#include <GL/glx.h>
+#include <X11/XKBlib.h>
 
 #include <chrono>
 #include <string>
@@ -36,6 +38,7 @@ int MainWindow = 0;   // the GLUT window the scene and both panels are drawn in
 
 constexpr const char* help =
     "usage: corvane [SCRIPT]\n"
+    "       corvane --help | --version\n"
     "Shows the scene described by SCRIPT and draws it again whenever the file is saved.\n"
     "Mouse: drag to orbit a scene that uses ViewTransform; right click to orbit another point;\n"
     "the wheel moves nearer and farther.\n"
@@ -87,8 +90,13 @@ void reshape(int, int) {
 }
 
 int runViewer(int argc, char** argv) {
+    // These two are answered on the terminal; any other argument names the script.
     if (argc > 1 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
         std::cout << help;
+        return 0;
+    }
+    if (argc > 1 && !std::strcmp(argv[1], "--version")) {
+        std::cout << "corvane " CORVANE_VERSION "\n";
         return 0;
     }
     if (!displayAvailable()) {
@@ -104,6 +112,10 @@ int runViewer(int argc, char** argv) {
     glutInitWindowSize(viewSettings().windowWidth, viewSettings().windowHeight);
     glutInit(&argc, argv);
     MainWindow = glutCreateWindow("Corvane");
+    // A held key repeats as presses alone, without the release the server would otherwise send
+    // before each, so that the panel's input can tell a repeat from a new press.
+    Bool repeatsDetectable = False;
+    XkbSetDetectableAutoRepeat(glXGetCurrentDisplay(), True, &repeatsDetectable);
     keepGlDriverLoaded();
     startSession();
     logLine("Log begins ...");

@@ -32,7 +32,6 @@ enum ErrorCode {
 enum SymbolKind { functionSymbol = 12 };
 enum CompletionItemKind { keywordItem = 14, enumMemberItem = 20, referenceItem = 18 };
 enum DiagnosticSeverity { errorSeverity = 1, warningSeverity = 2, informationSeverity = 3 };
-}  // namespace
 
 // An editor's document: its newest text and what was worked out from it.
 struct Document {
@@ -41,6 +40,7 @@ struct Document {
     ScriptPlace place;
     std::shared_ptr<const ScriptOutline> outline;   // of this text, made when first needed
 };
+}  // namespace
 
 struct ServerState {
     ServerState(MessageWriter& out, CheckQueue& checks, std::string startDirectory)
@@ -175,14 +175,17 @@ std::string percentDecoded(const std::string& text) {
 }
 
 // A file runs from its own directory, so that its pictures resolve as they do in the viewer
-// started there; anything else from where the server started.
+// started there; anything else from where the server started. A script with no name would run
+// as no script at all ("No file").
 ScriptPlace placeOf(const std::string& uri, const std::string& startDirectory) {
     std::size_t pathStart = uri.rfind("file://", 0) == 0 ? uri.find('/', 7) : std::string::npos;
+    ScriptPlace place{startDirectory, uri.substr(uri.find_last_of("/:") + 1)};
     if (pathStart != std::string::npos) {
         std::filesystem::path path = percentDecoded(uri.substr(pathStart));
-        return {path.parent_path().string(), path.filename().string()};
+        place = {path.parent_path().string(), path.filename().string()};
     }
-    return {startDirectory, uri.substr(uri.find_last_of("/:") + 1)};
+    if (place.name.empty()) place.name = "untitled";
+    return place;
 }
 
 // --- Documents.

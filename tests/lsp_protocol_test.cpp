@@ -141,6 +141,12 @@ TEST_F(LspProtocolTest, TheUnsavedBufferIsCheckedFromItsDirectory) {
     client->notify("textDocument/didClose", {{"textDocument", {{"uri", uri("scene.txt")}}}});
     EXPECT_TRUE(client->diagnosticsOf(uri("scene.txt"))["params"]["diagnostics"].empty());
 
+    // A new buffer never saved runs under its editor's name for it.
+    client->notify("textDocument/didOpen", {{"textDocument", {{"uri", "untitled:Untitled-1"}, {"languageId", "corvane"},
+                                                              {"version", 1}, {"text", "# nothing yet\n"}}}});
+    EXPECT_EQ(described(client->diagnosticsOf("untitled:Untitled-1")),
+              std::vector<std::string>{"1:0-0 1 No valid tokens in: Untitled-1"});
+
     // An editor that counts in UTF-8 bytes gets byte columns.
     auto bytes = startServer();
     EXPECT_EQ(bytes->initialize({{"general", {{"positionEncodings", {"utf-8", "utf-16"}}}}})["result"]

@@ -1,13 +1,15 @@
 // corvane-bench: the per-frame cost of the interpreter on large generated scripts, each figure
 // next to the baseline it is judged against, measured in the same run. Scripts are generated
 // into a scratch directory on first use and removed at exit; nothing large is committed.
-// Run under a display (xvfb-run) since frames draw into a small offscreen framebuffer.
+// Frames draw into a small offscreen framebuffer, on a private X server when there is no display.
 // Ratios compare the CPU time of the whole process (the GL's worker threads included), so that
 // other load on a shared machine shifts both sides alike; the Time column is wall-clock time.
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -32,6 +34,7 @@
 #include "frame/session.h"
 #include "scene/script_file.h"
 #include "frame/frame.h"
+#include "tests/processes.h"
 
 namespace {
 // The scratch directory and the scripts made in it, by name.
@@ -478,6 +481,66 @@ void registerExampleFrames() {
             ->Unit(benchmark::kMillisecond);
     }
 }
+
+// 7. corvane-render as a whole process, as its users run it.
+struct WholeRun {
+    double seconds = -1;   // -1: it failed
+    double peakMiB = 0;
+};
+
+// One run on the default scene; environment as for start(): no DISPLAY unless it names one.
+WholeRun renderDefaultScene(const std::vector<std::string>& options,
+                            const std::vector<std::string>& environment) {
+    std::vector<std::string> command = {CORVANE_RENDER, "default.txt", "-o", scratchPath("run.png")};
+    command.insert(command.end(), options.begin(), options.end());
+    auto begin = std::chrono::steady_clock::now();
+    pid_t pid = start(command, examplesDirectory(), "/dev/null", environment);
+    int status = -1;
+    rusage usage{};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || status != 0) return {};
+    std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - begin;
+    return {seconds.count(), double(usage.ru_maxrss) / 1024};
+}
+
+// What drawing without a display costs: a one-frame run without a display (it starts its own X
+// server) against the same run on a display already up. Best of the iterations on each side,
+// as start-up times vary with the disk cache.
+void StartUpWithoutADisplay(benchmark::State& state) {
+    pid_t server = -1;
+    std::string display = startXServer(server, "/dev/null");
+    if (display.empty()) return fail(state, "no X server to compare with");
+    double without = 1e9, with = 1e9;
+    for (auto _ : state) {
+        WholeRun headless = renderDefaultScene({}, {"WAYLAND_DISPLAY="});
+        WholeRun shown = renderDefaultScene({}, {"DISPLAY=" + display});
+        if (headless.seconds < 0 || shown.seconds < 0) {
+            fail(state, "corvane-render failed");
+            break;
+        }
+        state.SetIterationTime(headless.seconds);
+        without = std::min(without, headless.seconds);
+        with = std::min(with, shown.seconds);
+    }
+    stop(server);
+    state.counters["display_ms"] = 1e3 * with;
+    state.counters["no_display_ms"] = 1e3 * without;
+    state.counters["vs_display"] = without / with;   // target: at most 3
+}
+BENCHMARK(StartUpWithoutADisplay)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// A long render that writes only its last frame: its memory must not grow with the frames it
+// draws and nobody reads (Mesa queued each one until a frame was read).
+void LongRenderMemory(benchmark::State& state) {
+    for (auto _ : state) {
+        WholeRun few = renderDefaultScene({"--frames", "1000"}, {});
+        WholeRun many = renderDefaultScene({"--frames", "3000"}, {});
+        if (few.seconds < 0 || many.seconds < 0) return fail(state, "corvane-render failed");
+        state.SetIterationTime(many.seconds);
+        state.counters["peak_MiB"] = many.peakMiB;
+        state.counters["growth_MiB"] = many.peakMiB - few.peakMiB;   // target: at most 16
+    }
+}
+BENCHMARK(LongRenderMemory)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -106,6 +106,10 @@ bool drawFrame() {
     discardGlErrors();
     popAttributes();
     applyStartState();
+    // The viewer's buffer swap hands each frame to the GL. Offscreen nothing does unless the
+    // frame is read, and Mesa then keeps every unread frame's work queued: a thousand frames of
+    // a single-picture render held over a gigabyte.
+    glFlush();
     return ran;
 }
 

@@ -1,6 +1,10 @@
 // Hidden GLUT window plus framebuffer object. GLUT can be initialised only once per process, so
 // the window and its context are made at the first call and kept; later calls only resize.
+// The window opens on the user's display when one opens, else on a private X server started
+// for the process (private_display.h): the same GLX route either way, so the same pixels.
 #include "frame/offscreen.h"
+
+#include "frame/private_display.h"
 
 #include <GL/freeglut.h>
 #include <GL/glext.h>
@@ -9,6 +13,7 @@
 #include <link.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 
@@ -17,10 +22,11 @@ bool contextMade = false;
 GLuint framebuffer = 0, colorBuffer = 0, depthBuffer = 0;
 int width = 0, height = 0;   // of the framebuffer
 
-void makeContext() {
-    int argc = 1;
-    char name[] = "corvane";
-    char* argv[] = {name, nullptr};
+// display empty: the one DISPLAY names.
+void makeContext(std::string display) {
+    char name[] = "corvane", option[] = "-display";
+    char* argv[] = {name, option, display.data(), nullptr};
+    int argc = display.empty() ? 1 : 3;
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowSize(64, 64);
     glutInit(&argc, argv);
@@ -78,11 +84,14 @@ bool displayAvailable() {
 
 bool openOffscreen(int w, int h, std::string& error) {
     if (!contextMade) {
-        if (!displayAvailable()) {
-            error = "cannot open a display; run it under xvfb-run";
-            return false;
-        }
-        makeContext();
+        std::string display;
+        if (!displayAvailable() && (display = startPrivateDisplay(error)).empty()) return false;
+        makeContext(display);
+        // Closing GLUT's connection first means nothing at exit can talk to a server now gone.
+        if (!display.empty()) std::atexit([] {
+            glutExit();
+            endPrivateDisplay();
+        });
     }
     if (!makeFramebuffer(w, h, error)) return false;
     glViewport(0, 0, w, h);

@@ -11,7 +11,10 @@
 // piece of state that lasts between runs at its start value, client-array pointers included.
 void startSession();
 // The offscreen context (made once per process) with a drawing area of this size, then
-// startSession. False, with the reason, when no display or framebuffer can be had.
+// startSession. The context needs no display: without one it is made on a private X server,
+// which ends with the calling thread, so a program that draws from another thread than its
+// first must make the context from one that lasts. False, with the reason in one line, when
+// there is nothing to draw with or no framebuffer can be had.
 bool startHeadless(int width, int height, std::string& error);
 // Every piece of state that lasts between runs back to its value at start-up, as in a newly
 // started process; the drawing area keeps its size.

@@ -9,11 +9,15 @@ cd "$build"
 cpack -G DEB -B "$root/out" >/dev/null
 deb=$(ls "$root"/out/corvane_*.deb)
 dpkg-deb -f "$deb" Depends | grep -q libsoil1
+dpkg-deb -f "$deb" Depends | grep -qw xvfb   # what draws where there is no display
 dpkg-deb -x "$deb" "$root/fs"
 # grep reads the whole help: with -q it would stop at the first line, and a later write of the
 # help would die of SIGPIPE, which pipefail reports as a failure.
 "$root/fs/usr/bin/corvane-render" --help | grep "usage: corvane-render" >/dev/null
 "$root/fs/usr/bin/corvane" --help | grep "usage: corvane" >/dev/null
+env -u DISPLAY -u WAYLAND_DISPLAY "$root/fs/usr/bin/corvane-render" "$source/examples/default.txt" \
+    --size 64x48 -o "$root/default.png"
+test -s "$root/default.png"
 test -f "$root/fs/usr/share/applications/corvane.desktop"
 test -f "$root/fs/usr/share/man/man1/corvane-render.1"
 # The manual page's OPTIONS are made from the tool's own declarations: every option of --help.

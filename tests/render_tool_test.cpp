@@ -101,9 +101,24 @@ TEST_F(RenderToolTest, UsageErrorsAndHelp) {
     r = render(good + " -o " + directory + "/no/such/dir/x.png");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("cannot write"), std::string::npos);
-    r = render(good, "env -u DISPLAY");
+}
+
+// Without a display the tool starts an X server of its own; when it has nothing to draw with it
+// says what is missing in one line. A display that does not open counts as none.
+TEST_F(RenderToolTest, DrawsWithoutADisplayOrSaysWhatIsMissing) {
+    std::string good = write("good.txt", "Box\n");
+    EXPECT_EQ(render(good, "env -u DISPLAY").status, 0);
+    EXPECT_EQ(render(good, "env DISPLAY=:4095").status, 0);
+    Result r = render(good, "env -u DISPLAY PATH=" + directory);
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("xvfb-run"), std::string::npos);
+    EXPECT_EQ(r.err, "corvane-render: no display to draw on, and no Xvfb to start one: install "
+                     "the xvfb package (apt install xvfb) or set DISPLAY\n");
+    write("Xvfb", "#!/bin/sh\nexit 3\n");
+    std::filesystem::permissions(directory + "/Xvfb", std::filesystem::perms::owner_all);
+    r = render(good, "env -u DISPLAY PATH=" + directory);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "corvane-render: no display to draw on, and the X server Xvfb stopped as it "
+                     "started (status 3); set DISPLAY to a display that opens\n");
 }
 
 TEST_F(RenderToolTest, WritesTheLastFrameTopRowFirst) {

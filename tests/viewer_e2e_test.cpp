@@ -29,45 +29,13 @@
 #include <thread>
 #include <vector>
 
+#include "tests/processes.h"
 #include "tests/scratch.h"
-
-extern char** environ;
 
 namespace {
 using Clock = std::chrono::steady_clock;
 using Rgb = std::array<int, 3>;
 const Rgb background = {0, 0, 51};
-
-// Starts a program in the directory with these arguments and extra environment, which takes
-// the place of inherited variables of the same name (DISPLAY is never inherited); its output
-// goes to the given file.
-pid_t start(const std::vector<std::string>& command, const std::string& directory,
-            const std::string& output, const std::vector<std::string>& environment) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    std::vector<char*> argv, envp;
-    for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
-    argv.push_back(nullptr);
-    auto overridden = [&](const std::string& inherited) {
-        std::string name = inherited.substr(0, inherited.find('=') + 1);
-        if (name == "DISPLAY=") return true;
-        for (const std::string& e : environment)
-            if (e.rfind(name, 0) == 0) return true;
-        return false;
-    };
-    for (char** e = environ; *e; ++e)
-        if (!overridden(*e)) envp.push_back(*e);
-    for (const std::string& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
 
 // The panels' text, read back from the screen. The panels use the toolkit's built-in bitmap
 // font, drawn pixel for pixel in cells 7 wide: a cell of the screen either is one of the
@@ -166,16 +134,6 @@ std::string withoutSpaces(std::string text) {
     return text;
 }
 
-template <class Condition>
-bool waitFor(Condition condition, double seconds) {
-    auto end = Clock::now() + std::chrono::duration<double>(seconds);
-    while (!condition()) {
-        if (Clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 class ViewerEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -193,21 +151,8 @@ protected:
 
     // An X server of this test's own, on a display number it picks itself.
     void startServer() {
-        int fds[2];   // the server writes its display number into fds[1]
-        ASSERT_EQ(pipe(fds), 0);
-        fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-        server = start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                        "1280x1024x24", "-nolisten", "tcp", "-noreset"},
-                       directory, directory + "/xvfb.log", {});
-        close(fds[1]);
-        ASSERT_GT(server, 0);
-        std::string number;
-        pollfd ready = {fds[0], POLLIN, 0};
-        char c;
-        while (poll(&ready, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        close(fds[0]);
-        ASSERT_FALSE(number.empty()) << slurp(directory + "/xvfb.log");
-        displayName = ":" + number;
+        displayName = startXServer(server, directory + "/xvfb.log");
+        ASSERT_FALSE(displayName.empty()) << slurp(directory + "/xvfb.log");
         display = XOpenDisplay(displayName.c_str());
         ASSERT_NE(display, nullptr);
     }
@@ -400,14 +345,6 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
-    static void stop(pid_t pid) {
-        kill(pid, SIGTERM);
-        int status;
-        if (!waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 5)) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-        }
-    }
     // The viewer's resident memory in kB, from /proc.
     long residentKb() {
         std::istringstream status(slurp("/proc/" + std::to_string(viewer) + "/status"));

@@ -27,9 +27,9 @@ const char* const footer =
     "options.\n"
     "Exit status: 0 when the last frame ran without error (and matched the reference), 1 when it "
     "reported errors (each printed on stderr as SCRIPT:LINE:COLUMN: message; the column counts "
-    "bytes, a tab as one), 2 for a bad command line, when no display can be opened (run it under "
-    "xvfb-run) or when a picture cannot be read or written, 3 when the frame ran cleanly but "
-    "differs from the reference. Standard output is left to the script.";
+    "bytes, a tab as one), 2 for a bad command line, when there is nothing to draw with (no "
+    "display and no Xvfb) or when a picture cannot be read or written, 3 when the frame ran "
+    "cleanly but differs from the reference. Standard output is left to the script.";
 
 struct DrawingSize { int width, height; };
 std::istream& operator>>(std::istream& in, DrawingSize& size) {

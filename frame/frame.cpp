@@ -94,12 +94,13 @@ void applyGraphicsDefaults() {
     applyStartState();
 }
 
-bool drawFrame() {
+bool drawFrame(void (*prepare)()) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glShadeModel(viewSettings().smoothShading ? GL_SMOOTH : GL_FLAT);
     glPolygonMode(GL_FRONT_AND_BACK, viewSettings().wireframe ? GL_LINE : GL_FILL);
     loadProjection();
     glPushAttrib(GL_ALL_ATTRIB_BITS);
+    if (prepare) prepare();
     bool ran = runScript();
     // Calls the GL refused (a transform between Begin and End, a degenerate Ortho) concern
     // this frame only; the next frame's first curve must not report them.

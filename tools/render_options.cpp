@@ -147,7 +147,9 @@ void declareOptions(CLI::App& app, ParsedOptions& parsed, std::string& output) {
                    "(frames/f%04d.png: one %d, %i or %u with optional flags, width and precision; "
                    "%% for a percent sign) writes every frame, numbered from 0. A name ending in "
                    ".mp4, .webm or .gif writes every frame as a video through the ffmpeg program, "
-                   "which must be on PATH; a GIF gets a palette made from its frames.")
+                   "which must be on PATH; a GIF gets a palette made from its frames. A name "
+                   "ending in .glb, .gltf, .obj or .stl writes the geometry the last frame drew "
+                   "as a model.")
         ->type_name("OUT")
         ->transform([](std::string text) { return text.rfind('=', 0) == 0 ? text.substr(1) : text; })
         ->check(checkOutputName);
@@ -237,6 +239,8 @@ std::string checkCombinations(const CLI::App& app, const RenderOptions& o) {
                "or a video";
     if (app.count("--fps") && !isVideo(o.output))
         return "--fps needs an -o name that ends in .mp4, .webm or .gif";
+    if (app.count("--reference") && isModel(o.output))
+        return "--reference compares pictures: -o " + o.output.prefix + " writes a model";
     return "";
 }
 }  // namespace

@@ -50,9 +50,10 @@ struct Primitive {
     int projection;               // index into the projections marked, -1 before the first
 };
 
-// One run's feedback: its vertices' colours and generated coordinates, and the primitives.
+// One run's feedback: where each vertex's values lie in the feedback buffer (the runs fill
+// one region after another, so all stay readable), and the primitives.
 struct Feedback {
-    std::vector<Values> colours, coords;
+    std::vector<const float*> vertices;
     std::vector<Primitive> primitives;
     std::vector<Matrix> projections;
     bool textured = false;
@@ -147,13 +148,14 @@ void addPrimitive(Feedback& feedback, const MarkState& state, CapturedKind kind,
 // cut into triangles; bitmaps and pixel rectangles are skipped.
 Feedback readFeedback(const float* at, const float* end) {
     Feedback feedback;
+    feedback.vertices.reserve(std::size_t(end - at) / valuesPerVertex);
+    feedback.primitives.reserve(std::size_t(end - at) / (3 * valuesPerVertex + 2));
     MarkState state;
     state.image = currentImage();
     auto vertex = [&] {
-        feedback.colours.push_back({at[4], at[5], at[6], at[7]});
-        feedback.coords.push_back({at[8], at[9], at[10], at[11]});
+        feedback.vertices.push_back(at);
         at += valuesPerVertex;
-        return int(feedback.colours.size()) - 1;
+        return int(feedback.vertices.size()) - 1;
     };
     while (at < end) {
         int token = int(*at++);
@@ -203,15 +205,18 @@ private:
 // One run of the frame in feedback mode. A run after the first starts the script afresh where
 // the first stopped at an error: the runner would not run that version again.
 bool runOnce(Pass which, bool again, Feedback& feedback, bool& ran, std::string& error) {
+    static std::size_t filled = 0;   // by the runs before this one
+    if (!again) filled = 0;
     float* buffer = feedbackBuffer();
     if (!buffer) {
         error = "no memory for the capture";
         return false;
     }
+    buffer += filled;
     QuietStdout quiet(again);
     if (again && !ran) resetRunner();
     pass = which;
-    glFeedbackBuffer(GLsizei(feedbackRoom), GL_4D_COLOR_TEXTURE, buffer);
+    glFeedbackBuffer(GLsizei(feedbackRoom - filled), GL_4D_COLOR_TEXTURE, buffer);
     glRenderMode(GL_FEEDBACK);
     holdProjection(true);
     bool result = drawFrame(prepareRun);
@@ -220,16 +225,17 @@ bool runOnce(Pass which, bool again, Feedback& feedback, bool& ran, std::string&
     if (!again) ran = result;
     if (used < 0) {
         error = "the frame drew more than an export can hold (about " +
-                std::to_string(feedbackRoom / (3 * valuesPerVertex + 2) / 1000000) +
+                std::to_string(feedbackRoom / 3 / (3 * valuesPerVertex + 2) / 1000000) +
                 " million triangles)";
         return false;
     }
+    filled += std::size_t(used);
     feedback = readFeedback(buffer, buffer + used);
     return true;
 }
 
 bool sameShape(const Feedback& a, const Feedback& b) {
-    if (a.primitives.size() != b.primitives.size() || a.coords.size() != b.coords.size())
+    if (a.primitives.size() != b.primitives.size() || a.vertices.size() != b.vertices.size())
         return false;
     for (std::size_t i = 0; i < a.primitives.size(); ++i)
         if (a.primitives[i].kind != b.primitives[i].kind) return false;
@@ -316,8 +322,8 @@ int mainProjection(const Feedback& f) {
     return best;
 }
 
-std::array<float, 3> unit(const Values& v) {
-    double length = std::hypot(v[0], v[1], v[2]);
+std::array<float, 3> unit(const float* v) {
+    double length = std::sqrt(double(v[0]) * v[0] + double(v[1]) * v[1] + double(v[2]) * v[2]);
     if (!(length > 0) || !std::isfinite(length)) return {0, 0, 0};
     return {float(v[0] / length), float(v[1] / length), float(v[2] / length)};
 }
@@ -356,7 +362,7 @@ bool place(const Feedback& at, const Feedback* normals, const Feedback* texCoord
     int count = p.kind == CapturedKind::points ? 1 : p.kind == CapturedKind::lines ? 2 : 3;
     for (int i = 0; i < count; ++i) {
         std::size_t v = std::size_t(p.corners[std::size_t(i)]);
-        const Values& eye = at.coords[v];
+        const float* eye = at.vertices[v] + 8;
         double q = eye[3] != 0 ? eye[3] : 1, position[4] = {eye[0] / q, eye[1] / q, eye[2] / q, 1};
         if (move) {
             double moved[4] = {0, 0, 0, 0};
@@ -368,10 +374,10 @@ bool place(const Feedback& at, const Feedback* normals, const Feedback* texCoord
         }
         CapturedVertex vertex{};
         for (int k = 0; k < 3; ++k) vertex.position[std::size_t(k)] = float(position[k]);
-        vertex.colour = at.colours[v];
-        if (normals) vertex.normal = unit(normals->coords[v]);
+        std::copy(at.vertices[v] + 4, at.vertices[v] + 8, vertex.colour.begin());
+        if (normals) vertex.normal = unit(normals->vertices[v] + 8);
         if (texCoords) {
-            const Values& st = texCoords->coords[v];
+            const float* st = texCoords->vertices[v] + 8;
             float q = st[3] != 0 ? st[3] : 1;
             vertex.texCoord = {st[0] / q, st[1] / q};
         }
@@ -408,23 +414,34 @@ bool captureFrame(CapturedScene& scene, std::string& error) {
     for (std::size_t i = 0; i < at.projections.size(); ++i)
         moves.push_back(multiply(fromClip, at.projections[i]));
 
+    // Each primitive's batch, by its kind and look; then the batches filled, room made first.
     std::map<std::tuple<CapturedKind, int, bool>, std::size_t> batchOf;
     std::map<int, int> imageOf;
-    std::size_t behind = 0;
-    for (const Primitive& p : at.primitives) {
+    std::vector<std::size_t> batchOfPrimitive(at.primitives.size()), sizes;
+    for (std::size_t i = 0; i < at.primitives.size(); ++i) {
+        const Primitive& p = at.primitives[i];
         int image = -1;
         if (p.image >= 0 && haveTexCoords) {
             auto [known, added] = imageOf.emplace(p.image, int(scene.images.size()));
             if (added) scene.images.push_back(readImage(markedImages()[std::size_t(p.image)]));
             image = scene.images[std::size_t(known->second)].rgba.empty() ? -1 : known->second;
         }
-        auto [found, added] = batchOf.emplace(std::tuple(p.kind, image, p.replace && image >= 0),
-                                              scene.batches.size());
-        if (added) scene.batches.push_back({p.kind, image, p.replace && image >= 0, {}});
-        CapturedBatch& batch = scene.batches[found->second];
-        bool moved = p.projection >= 0 && moves[std::size_t(p.projection)] != identity;
+        auto key = std::tuple(p.kind, image, p.replace && image >= 0);
+        auto [found, added] = batchOf.emplace(key, scene.batches.size());
+        if (added) scene.batches.push_back({p.kind, image, std::get<2>(key), {}}), sizes.push_back(0);
+        batchOfPrimitive[i] = found->second;
+        sizes[found->second] += p.kind == CapturedKind::triangles ? 3 : p.kind == CapturedKind::lines ? 2 : 1;
+    }
+    for (std::size_t b = 0; b < sizes.size(); ++b) scene.batches[b].vertices.reserve(sizes[b]);
+    std::vector<bool> moved;
+    for (const Matrix& move : moves) moved.push_back(move != identity);
+    std::size_t behind = 0;
+    for (std::size_t i = 0; i < at.primitives.size(); ++i) {
+        const Primitive& p = at.primitives[i];
+        CapturedBatch& batch = scene.batches[batchOfPrimitive[i]];
+        bool move = p.projection >= 0 && moved[std::size_t(p.projection)];
         if (!place(at, haveNormals ? &normals : nullptr, haveTexCoords ? &texCoords : nullptr, p,
-                   moved ? &moves[std::size_t(p.projection)] : nullptr, batch.vertices))
+                   move ? &moves[std::size_t(p.projection)] : nullptr, batch.vertices))
             ++behind;
         else if (p.kind == CapturedKind::triangles && haveNormals)
             orient(batch.vertices);

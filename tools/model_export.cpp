@@ -93,6 +93,7 @@ public:
         model.scenes.push_back(gltfScene);
         model.defaultScene = 0;
         if (!model.materials.empty()) model.extensionsUsed.push_back("KHR_materials_unlit");
+        if (model.buffers[0].data.empty()) model.buffers.clear();   // glTF has no empty buffers
         return model;
     }
 
@@ -323,12 +324,12 @@ bool writeGltf(const CapturedScene& scene, const std::string& path, std::string&
     std::string bin = target.stem().string() + ".bin";
     GltfBuilder builder(scene);
     tinygltf::Model& model = builder.build();
-    model.buffers[0].uri = bin;
+    if (!model.buffers.empty()) model.buffers[0].uri = bin;
     tinygltf::TinyGLTF gltf;
     std::string inside = partialDirectory + "/" + target.filename().string();
     std::error_code failed;
     if (!gltf.WriteGltfSceneToFile(&model, inside, false, false, true, false)) return false;
-    fs::rename(partialDirectory + "/" + bin, target.parent_path() / bin, failed);
+    if (!model.buffers.empty()) fs::rename(partialDirectory + "/" + bin, target.parent_path() / bin, failed);
     if (!failed) fs::rename(inside, target, failed);
     return !failed;
 }

@@ -90,7 +90,7 @@ bool isModel(const OutputName& name) { return !isSequence(name) && namesModel(na
 std::string outputExtension(const std::string& name) {
     std::string file = name.substr(name.find_last_of('/') + 1);
     std::size_t dot = file.find_last_of('.');
-    if (dot == std::string::npos || dot == 0) return "";
+    if (dot == std::string::npos) return "";
     std::string extension = file.substr(dot);
     for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
     return extension;

@@ -306,26 +306,38 @@ void ReplayVertexScript(benchmark::State& state) {
 }
 BENCHMARK(ReplayVertexScript)->UseManualTime()->Unit(benchmark::kMillisecond);
 
+// Each iteration runs measured, then compared; the iteration's time is measured's wall time.
+// Returns the CPU seconds each took in all.
+template <class Measured, class Compared>
+std::pair<double, double> timeAgainst(benchmark::State& state, Measured measured,
+                                      Compared compared) {
+    double measuredCpu = 0, comparedCpu = 0;
+    for (auto _ : state) {
+        Clock start = now();
+        measured();
+        Clock middle = now();
+        compared();
+        Clock end = now();
+        state.SetIterationTime(middle.wall - start.wall);
+        measuredCpu += middle.cpu - start.cpu;
+        comparedCpu += end.cpu - middle.cpu;
+    }
+    return {measuredCpu, comparedCpu};
+}
+
 // 2b'. Export: capturing the frame of the 100,000-vertex script (three runs of it in feedback
 // mode) against drawing it once. Target: at most 3 frames, the file's writing aside.
 void CaptureVertexScript(benchmark::State& state) {
     startScript(vertexScript());
     if (!frame()) fail(state, "the script failed");   // reads and records
-    double captureCpu = 0, frameCpu = 0;
     std::size_t triangles = 0;
-    for (auto _ : state) {
-        Clock start = now();
+    auto capture = [&] {
         CapturedScene scene;
         std::string error;
         if (!captureFrame(scene, error) || !error.empty()) fail(state, "the capture failed");
-        Clock captured = now();
-        frame();
-        Clock drawn = now();
-        state.SetIterationTime(captured.wall - start.wall);
-        captureCpu += captured.cpu - start.cpu;
-        frameCpu += drawn.cpu - captured.cpu;
         triangles = scene.batches.empty() ? 0 : scene.batches[0].vertices.size() / 3;
-    }
+    };
+    auto [captureCpu, frameCpu] = timeAgainst(state, capture, [] { frame(); });
     state.counters["frame_ms"] = 1e3 * frameCpu / double(state.iterations());
     state.counters["vs_frame"] = captureCpu / frameCpu;   // target: at most 3
     state.counters["triangles"] = double(triangles);
@@ -479,17 +491,7 @@ void ExampleFrame(benchmark::State& state, const std::filesystem::path& example)
         fail(state, "the example reported: " + log.substr(0, log.find('\n')));
     }
     frame();   // a list's first frame compiles it; the tape is recorded by the frame after
-    double replayCpu = 0, rereadCpu = 0;
-    for (auto _ : state) {
-        Clock start = now();
-        frame();
-        Clock replayed = now();
-        rereadFrame();
-        Clock reread = now();
-        state.SetIterationTime(replayed.wall - start.wall);
-        replayCpu += replayed.cpu - start.cpu;
-        rereadCpu += reread.cpu - replayed.cpu;
-    }
+    auto [replayCpu, rereadCpu] = timeAgainst(state, [] { frame(); }, [] { rereadFrame(); });
     state.counters["reread_ms"] = 1e3 * rereadCpu / double(state.iterations());
     state.counters["vs_reread"] = replayCpu / rereadCpu;   // target: at most 1
     std::filesystem::current_path(previous);

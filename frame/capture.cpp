@@ -30,9 +30,10 @@
 #include "scene/view_settings.h"
 
 namespace {
-// Room for a frame's feedback, reserved but backed by memory only as far as the frame writes:
-// 2^27 values hold about 3.5 million triangles.
+// Room for a frame's feedback, reserved but backed by memory only as far as the frame writes,
+// a third for each run: 2^27 values hold three runs of about 1.1 million triangles.
 constexpr std::size_t feedbackRoom = std::size_t(1) << 27;
+constexpr std::size_t runRoom = feedbackRoom / 3;
 constexpr int valuesPerVertex = 12;   // GL_4D_COLOR_TEXTURE: x y z w, r g b a, s t r q
 // Clip coordinates of (x, y, z) are (x, y, z, noClipW): no coordinate a float holds is clipped.
 constexpr float noClipW = 1e30f;
@@ -216,7 +217,7 @@ bool runOnce(Pass which, bool again, Feedback& feedback, bool& ran, std::string&
     QuietStdout quiet(again);
     if (again && !ran) resetRunner();
     pass = which;
-    glFeedbackBuffer(GLsizei(feedbackRoom - filled), GL_4D_COLOR_TEXTURE, buffer);
+    glFeedbackBuffer(GLsizei(runRoom), GL_4D_COLOR_TEXTURE, buffer);
     glRenderMode(GL_FEEDBACK);
     holdProjection(true);
     bool result = drawFrame(prepareRun);
@@ -225,7 +226,7 @@ bool runOnce(Pass which, bool again, Feedback& feedback, bool& ran, std::string&
     if (!again) ran = result;
     if (used < 0) {
         error = "the frame drew more than an export can hold (about " +
-                std::to_string(feedbackRoom / 3 / (3 * valuesPerVertex + 2) / 1000000) +
+                std::to_string(runRoom / (3 * valuesPerVertex + 2) / 1000000) +
                 " million triangles)";
         return false;
     }

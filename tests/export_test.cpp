@@ -251,7 +251,7 @@ TEST_F(ExportTest, EachFormatKeepsWhatItCan) {
 
     r = render(script + " -o m.stl");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "corvane-render: note: STL has no colours, 1 lines, 1 points or camera: "
+    EXPECT_EQ(r.err, "corvane-render: note: STL has no colours, 1 line, 1 point or camera: "
                      "they are left out\n");
     EXPECT_EQ(readStl(directory + "/m.stl"), (std::pair<std::uint32_t, std::size_t>{13, 13}));
 }
@@ -311,6 +311,17 @@ TEST_F(ExportTest, StatusesAndSafeFiles) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(directory))
         partials += entry.path().filename().string().find(".partial-") != std::string::npos;
     EXPECT_EQ(partials, 0);
+
+    // A scene beyond what an export can hold (60 spheres of 32,768 triangles) is refused
+    // whole, not cut short.
+    std::string spheres = "BeginList s Sphere EndList\nBeginList m";
+    for (int i = 0; i < 20; ++i) spheres += " CallList s";
+    std::string huge = write("huge.txt", spheres + " EndList\nCallList m CallList m CallList m\n");
+    r = render(huge + " --tessellation 128 -o huge.glb");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "corvane-render: cannot export huge.glb: the frame drew more than an export "
+                     "can hold (about 1 million triangles)\n");
+    EXPECT_FALSE(std::filesystem::exists(directory + "/huge.glb"));
 
     // An -o name is a file's name, never something ffmpeg reads as a protocol.
     std::filesystem::create_directory(directory + "/out:1");

@@ -50,7 +50,9 @@ void noteLeftOut(const char* format, const std::vector<std::string>& lost,
                     (lost.size() == 1 ? "it is" : "they are") + " left out");
 }
 
-std::string count(std::size_t n, const char* what) { return std::to_string(n) + " " + what; }
+std::string count(std::size_t n, const std::string& what) {
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
 
 std::array<float, 3> faceNormal(const CapturedVertex* t) {
     float u[3], w[3];
@@ -368,8 +370,8 @@ bool writeModel(const CapturedScene& scene, const std::string& path,
         lost.push_back("camera");
     } else if (extension == ".stl") {
         if (c.triangles > 0) lost.push_back("colours");
-        if (c.lines > 0) lost.push_back(count(c.lines, "lines"));
-        if (c.points > 0) lost.push_back(count(c.points, "points"));
+        if (c.lines > 0) lost.push_back(count(c.lines, "line"));
+        if (c.points > 0) lost.push_back(count(c.points, "point"));
         if (c.textured) lost.push_back("texture images");
         lost.push_back("camera");
     }

@@ -212,6 +212,7 @@ int renderMain(int argc, char** argv) {
         if (frame > 0) advanceSceneClock();
         if (isModel(options.output) && frame == options.frames - 1) {
             if (int status = exportModel(options, ran)) return status;
+            noteFrameTime(times);
             break;
         }
         ran = drawFrame();

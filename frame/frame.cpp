@@ -36,6 +36,9 @@ void loadProjection() {
 // the texture coordinates of the next frame's first triangle. A point at the centre of the view,
 // drawn with the start values and with nothing written, leaves it holding those instead.
 void drawNothingWithStartValues() {
+    GLint mode = GL_RENDER;
+    glGetIntegerv(GL_RENDER_MODE, &mode);
+    if (mode != GL_RENDER) return;   // a capture would take the point for the scene's
     glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
     glDepthMask(GL_FALSE);
@@ -94,12 +97,13 @@ void applyGraphicsDefaults() {
     applyStartState();
 }
 
-bool drawFrame() {
+bool drawFrame(void (*prepare)()) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glShadeModel(viewSettings().smoothShading ? GL_SMOOTH : GL_FLAT);
     glPolygonMode(GL_FRONT_AND_BACK, viewSettings().wireframe ? GL_LINE : GL_FILL);
     loadProjection();
     glPushAttrib(GL_ALL_ATTRIB_BITS);
+    if (prepare) prepare();
     bool ran = runScript();
     // Calls the GL refused (a transform between Begin and End, a degenerate Ortho) concern
     // this frame only; the next frame's first curve must not report them.

@@ -369,8 +369,8 @@ TEST_F(RenderToolTest, ControlBytesAreEscapedOnTheTerminal) {
     EXPECT_EQ(r.err, escaped);
     r = render(script + " -o '" + directory + "/\x1b[2J.avi'");
     EXPECT_EQ(r.err, "corvane-render: -o: \"" + directory + "/\\x1b[2J.avi\" ends in an extension "
-                     "corvane-render does not write: use .png for pictures, or .mp4, .webm or .gif "
-                     "for a video\n");
+                     "corvane-render does not write: use .png for pictures, .mp4, .webm or .gif for "
+                     "a video, or .glb, .gltf, .obj or .stl for a model\n");
 }
 
 struct StatsCase {
@@ -526,7 +526,8 @@ TEST_F(RenderToolTest, VideosThroughFfmpeg) {
         {"--fps 0 -o a.mp4", "--fps: \"0\" is not a number from 0.01 to 1000"},
         {"--fps 25 -o a.png", "--fps needs an -o name that ends in .mp4, .webm or .gif"},
         {"-o clip.avi", "-o: \"clip.avi\" ends in an extension corvane-render does not write: use "
-                        ".png for pictures, or .mp4, .webm or .gif for a video"},
+                        ".png for pictures, .mp4, .webm or .gif for a video, or .glb, .gltf, .obj "
+                        "or .stl for a model"},
         {"-o f%03d.gif", "-o: \"f%03d.gif\": a video holds every frame, so its name takes no "
                          "frame-number field"},
         {"-o /nonexistent/a.mp4", "cannot write /nonexistent/a.mp4: there is no directory /nonexistent"},

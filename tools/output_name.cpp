@@ -1,7 +1,9 @@
 // The -o name: its frame-number field and the kinds of file its extension names.
 #include "tools/output_name.h"
 
+#include <algorithm>
 #include <cctype>
+#include <initializer_list>
 #include <cstdio>
 #include <string_view>
 
@@ -52,17 +54,13 @@ std::string splitAroundField(const std::string& text, OutputName& name) {
 }
 
 // The extensions -o knows, in any case; a name without one is a picture, as it always was.
-bool hasExtension(const std::string& name, std::string_view extension) {
-    if (name.size() < extension.size()) return false;
-    for (std::size_t i = 0; i < extension.size(); ++i)
-        if (std::tolower((unsigned char)name[name.size() - extension.size() + i]) != extension[i])
-            return false;
-    return true;
+bool among(const std::string& name, std::initializer_list<std::string_view> extensions) {
+    std::string extension = outputExtension(name);
+    return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
 }
 
-bool namesVideo(const std::string& name) {
-    return hasExtension(name, ".mp4") || hasExtension(name, ".webm") || hasExtension(name, ".gif");
-}
+bool namesVideo(const std::string& name) { return among(name, {".mp4", ".webm", ".gif"}); }
+bool namesModel(const std::string& name) { return among(name, {".glb", ".gltf", ".obj", ".stl"}); }
 }  // namespace
 
 std::string readOutputName(const std::string& text, OutputName& name) {
@@ -73,16 +71,30 @@ std::string readOutputName(const std::string& text, OutputName& name) {
     if (isSequence(name) && namesVideo(last))
         return inQuotes(text) + ": a video holds every frame, so its name takes no frame-number "
                "field";
-    if (file.find('.') == std::string::npos || hasExtension(file, ".png") || namesVideo(file))
+    if (isSequence(name) && namesModel(last))
+        return inQuotes(text) + ": a model holds the last frame, so its name takes no "
+               "frame-number field";
+    if (outputExtension(file).empty() || among(file, {".png"}) || namesVideo(file) ||
+        namesModel(file))
         return "";
     return inQuotes(text) + " ends in an extension corvane-render does not write: use .png for "
-           "pictures, or .mp4, .webm or .gif for a video";
+           "pictures, .mp4, .webm or .gif for a video, or .glb, .gltf, .obj or .stl for a model";
 }
 
 bool writesPicture(const OutputName& name) {
-    return (!name.prefix.empty() || isSequence(name)) && !isVideo(name);
+    return (!name.prefix.empty() || isSequence(name)) && !isVideo(name) && !isModel(name);
 }
 bool isVideo(const OutputName& name) { return !isSequence(name) && namesVideo(name.prefix); }
+bool isModel(const OutputName& name) { return !isSequence(name) && namesModel(name.prefix); }
+
+std::string outputExtension(const std::string& name) {
+    std::string file = name.substr(name.find_last_of('/') + 1);
+    std::size_t dot = file.find_last_of('.');
+    if (dot == std::string::npos) return "";
+    std::string extension = file.substr(dot);
+    for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return extension;
+}
 bool isSequence(const OutputName& name) { return !name.field.empty(); }
 
 std::string frameFileName(const OutputName& name, int frame) {

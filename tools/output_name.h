@@ -15,10 +15,13 @@ struct OutputName {
 // Splits text into name; returns why it is refused, or "".
 std::string readOutputName(const std::string& text, OutputName& name);
 
-// What -o writes: a picture (or with a frame-number field, one per frame), or a video, by the
-// name's extension: .mp4, .webm or .gif.
+// What -o writes, by the name's extension: a picture (or with a frame-number field, one per
+// frame), a video (.mp4, .webm or .gif) or a model of the last frame (.glb, .gltf, .obj, .stl).
 bool writesPicture(const OutputName& name);
 bool isSequence(const OutputName& name);
 bool isVideo(const OutputName& name);
+bool isModel(const OutputName& name);
+// A file name's extension in lower case, the dot included; "" for none.
+std::string outputExtension(const std::string& name);
 // The file name of one frame: the field filled with the frame number, or the single name.
 std::string frameFileName(const OutputName& name, int frame);

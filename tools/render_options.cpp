@@ -28,8 +28,8 @@ const char* const footer =
     "Exit status: 0 when the last frame ran without error (and matched the reference), 1 when it "
     "reported errors (each printed on stderr as SCRIPT:LINE:COLUMN: message; the column counts "
     "bytes, a tab as one), 2 for a bad command line, when there is nothing to draw with (no "
-    "display and no Xvfb) or when a picture cannot be read or written, 3 when the frame ran cleanly but "
-    "differs from the reference. Standard output is left to the script.";
+    "display and no Xvfb) or when a picture cannot be read or written, 3 when the frame ran "
+    "cleanly but differs from the reference. Standard output is left to the script.";
 
 struct DrawingSize { int width, height; };
 std::istream& operator>>(std::istream& in, DrawingSize& size) {
@@ -147,7 +147,9 @@ void declareOptions(CLI::App& app, ParsedOptions& parsed, std::string& output) {
                    "(frames/f%04d.png: one %d, %i or %u with optional flags, width and precision; "
                    "%% for a percent sign) writes every frame, numbered from 0. A name ending in "
                    ".mp4, .webm or .gif writes every frame as a video through the ffmpeg program, "
-                   "which must be on PATH; a GIF gets a palette made from its frames.")
+                   "which must be on PATH; a GIF gets a palette made from its frames. A name "
+                   "ending in .glb, .gltf, .obj or .stl writes the geometry the last frame drew "
+                   "as a model.")
         ->type_name("OUT")
         ->transform([](std::string text) { return text.rfind('=', 0) == 0 ? text.substr(1) : text; })
         ->check(checkOutputName);
@@ -237,6 +239,8 @@ std::string checkCombinations(const CLI::App& app, const RenderOptions& o) {
                "or a video";
     if (app.count("--fps") && !isVideo(o.output))
         return "--fps needs an -o name that ends in .mp4, .webm or .gif";
+    if (app.count("--reference") && isModel(o.output))
+        return "--reference compares pictures: -o " + o.output.prefix + " writes a model";
     return "";
 }
 }  // namespace

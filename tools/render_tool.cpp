@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/capture.h"
 #include "frame/frame.h"
 #include "frame/offscreen.h"
 #include "frame/session.h"
@@ -30,6 +31,7 @@
 #include "scene/script_file.h"
 #include "scene/trackball.h"
 #include "scene/view_settings.h"
+#include "tools/model_export.h"
 #include "tools/picture_compare.h"
 #include "tools/render_options.h"
 #include "tools/video_output.h"
@@ -80,6 +82,12 @@ std::string checkFiles(const RenderOptions& o, Picture& reference) {
         if (auto why = unwritable(o.output.prefix); !why.empty()) return why;
         if (!o.reference.empty() && sameFile(o.output.prefix, o.reference))
             return "-o and --reference name the same file; the reference would be overwritten";
+    }
+    if (isModel(o.output)) {
+        if (auto why = unwritable(o.output.prefix); !why.empty()) return why;
+        if (outputExtension(o.output.prefix) == ".gltf")
+            if (auto why = unwritable(fs::path(o.output.prefix).replace_extension(".bin")); !why.empty())
+                return why;
     }
     if (writesPicture(o.output)) {
         std::string first = frameFileName(o.output, 0);
@@ -148,6 +156,19 @@ void printDiagnostics(const std::string& script) {
         printLines(formatDiagnostic(script, message.offset, messageText(message)));
 }
 
+// The last frame, captured and written as a model instead of drawn. Returns 2 when it cannot be
+// written, else 0; ran tells whether the frame ran cleanly.
+int exportModel(const RenderOptions& o, bool& ran) {
+    CapturedScene scene;
+    std::string error;
+    std::vector<std::string> notes;
+    ran = captureFrame(scene, error);
+    if (!error.empty()) return fail("cannot export " + o.output.prefix + ": " + error);
+    if (!writeModel(scene, o.output.prefix, notes, error)) return fail(error);
+    for (const std::string& note : notes) printLines("corvane-render: note: " + note);
+    return 0;
+}
+
 // Compares the last frame with the reference; true when they match.
 bool matchesReference(const RenderOptions& o, const Picture& frame, const Picture& reference,
                       int& status) {
@@ -192,6 +213,11 @@ int renderMain(int argc, char** argv) {
     setSceneClock(options.clock);
     for (int frame = 0; frame < options.frames; ++frame) {
         if (frame > 0) advanceSceneClock();
+        if (isModel(options.output) && frame == options.frames - 1) {
+            if (int status = exportModel(options, ran)) return status;
+            noteFrameTime(times);
+            break;
+        }
         ran = drawFrame();
         noteFrameTime(times);
         bool wanted = isSequence(options.output) || isVideo(options.output)

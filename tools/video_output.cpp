@@ -19,6 +19,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tools/output_name.h"
+#include "tools/partial_file.h"
+
 extern char** environ;
 
 namespace fs = std::filesystem;
@@ -35,12 +38,6 @@ std::vector<std::string> formatOptions(const std::string& extension) {
         return {"-vf", evenSides, "-c:v", "libvpx-vp9", "-pix_fmt", "yuv420p", "-deadline",
                 "realtime", "-cpu-used", "8", "-b:v", "0", "-crf", "32", "-f", "webm"};
     return {"-filter_complex", "split[a][b];[a]palettegen[p];[b][p]paletteuse", "-f", "gif"};
-}
-
-std::string lowerExtension(const std::string& path) {
-    std::string extension = fs::path(path).extension().string();
-    for (char& c : extension) c = char(std::tolower((unsigned char)c));
-    return extension;
 }
 
 // A scratch file made from this pattern (ending in XXXXXX); "" when none can be made.
@@ -71,14 +68,7 @@ VideoOutput::~VideoOutput() { abandon(); }
 bool VideoOutput::open(const std::string& name, int width, int height, double fps,
                        std::string& error) {
     path = name;
-    fs::path target(name);
-    std::string directory = target.parent_path().empty() ? "." : target.parent_path().string();
-    partial = scratchFile(directory + "/." + target.filename().string() + ".partial-XXXXXX");
-    // mkstemp makes the file private to its owner; the video it becomes should be readable as
-    // any file the user writes is, under their umask.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (!partial.empty()) ::chmod(partial.c_str(), 0666 & ~mask);
+    partial = makePartialBeside(name);
     const char* tmp = std::getenv("TMPDIR");
     messages = scratchFile(std::string(tmp && *tmp ? tmp : "/tmp") + "/corvane-ffmpeg-XXXXXX");
     if (partial.empty() || messages.empty()) {
@@ -92,8 +82,9 @@ bool VideoOutput::open(const std::string& name, int width, int height, double fp
                                       "rawvideo", "-pix_fmt", "rgb24", "-s", size, "-framerate",
                                       std::string(rate, std::to_chars(rate, rate + 32, fps).ptr),
                                       "-i", "-"};
-    for (const std::string& option : formatOptions(lowerExtension(name))) words.push_back(option);
-    words.insert(words.end(), {"-y", partial});
+    for (const std::string& option : formatOptions(outputExtension(name))) words.push_back(option);
+    // "file:" keeps ffmpeg from reading a name such as pipe:x or http:x as a protocol.
+    words.insert(words.end(), {"-y", "file:" + partial});
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);

@@ -21,6 +21,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -35,6 +36,7 @@
 #include "scene/script_file.h"
 #include "frame/capture.h"
 #include "frame/frame.h"
+#include "tests/lsp_client.h"
 #include "tests/processes.h"
 
 namespace {
@@ -595,18 +597,24 @@ struct WholeRun {
     double peakMiB = 0;
 };
 
-// One run on the default scene; environment as for start(): no DISPLAY unless it names one.
-WholeRun renderDefaultScene(const std::vector<std::string>& options,
-                            const std::vector<std::string>& environment) {
-    std::vector<std::string> command = {CORVANE_RENDER, "default.txt", "-o", scratchPath("run.png")};
-    command.insert(command.end(), options.begin(), options.end());
+// One run of a program, waited for; environment as for start(): no DISPLAY unless it names one.
+WholeRun timedRun(const std::vector<std::string>& command, const std::string& directory,
+                  const std::vector<std::string>& environment) {
     auto begin = std::chrono::steady_clock::now();
-    pid_t pid = start(command, examplesDirectory(), "/dev/null", environment);
+    pid_t pid = start(command, directory, "/dev/null", environment);
     int status = -1;
     rusage usage{};
     if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || status != 0) return {};
     std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - begin;
     return {seconds.count(), double(usage.ru_maxrss) / 1024};
+}
+
+// One run on the default scene.
+WholeRun renderDefaultScene(const std::vector<std::string>& options,
+                            const std::vector<std::string>& environment) {
+    std::vector<std::string> command = {CORVANE_RENDER, "default.txt", "-o", scratchPath("run.png")};
+    command.insert(command.end(), options.begin(), options.end());
+    return timedRun(command, examplesDirectory(), environment);
 }
 
 // What drawing without a display costs: a one-frame run without a display (it starts its own X
@@ -648,6 +656,148 @@ void LongRenderMemory(benchmark::State& state) {
     }
 }
 BENCHMARK(LongRenderMemory)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// 8. The language server as editors run it, a process of its own fed over its pipes: how soon
+// an edit of a 1,000-line script is published, and what a 50 MB document costs it, against two
+// of the viewer's frames of the same file (a check runs two) in this process.
+std::string lineOfScene(long i) {
+    static const char* const lines[] = {"{ Translate 1 0 0  Rotate 10 0 1 0  Sphere }\n",
+                                        "LightPosition 0 10 10 0  DiffuseColor 0.2 0.5 0.9\n",
+                                        "Begin Triangles  Vertex 0 0 0  Vertex 1 0 0  Vertex 0 1 0  End\n"};
+    return lines[i % 3];
+}
+
+LspClient::json startOfLine(int line) {
+    return {{"start", {{"line", line}, {"character", 0}}}, {"end", {{"line", line}, {"character", 0}}}};
+}
+
+// An edit as editors send it: a word put at the start of a line, in document version `version`.
+void insertWord(LspClient& client, const std::string& uri, int version, int line, const std::string& word) {
+    client.notify("textDocument/didChange",
+                  {{"textDocument", {{"uri", uri}, {"version", version}}},
+                   {"contentChanges", {{{"range", startOfLine(line)}, {"text", word}}}}});
+}
+
+// The diagnostics of that version of the document; null when they do not come.
+LspClient::json publishedVersion(LspClient& client, const std::string& uri, int version) {
+    for (;;) {
+        LspClient::json published = client.diagnosticsOf(uri, 60);
+        if (published.is_null() || published["params"]["version"] == version) return published;
+    }
+}
+
+// A server started as an editor starts it, initialized.
+std::unique_ptr<LspClient> startServer() {
+    auto client = std::make_unique<LspClient>(scratchPath(""), scratchPath("lsp-errors.txt"));
+    client->initialize();
+    return client;
+}
+
+// Seconds from opening a document to its diagnostics; -1 when they do not come.
+double openDocument(LspClient& client, const std::string& uri, const std::string& text) {
+    Clock start = now();
+    client.notify("textDocument/didOpen",
+                  {{"textDocument", {{"uri", uri}, {"languageId", "corvane"}, {"version", 1}, {"text", text}}}});
+    return publishedVersion(client, uri, 1).is_null() ? -1 : now().wall - start.wall;
+}
+
+void LanguageServerEdit(benchmark::State& state) {
+    std::string text;
+    for (long i = 0; i < 1000; ++i) text += lineOfScene(i);
+    const std::string uri = "file://" + scratchPath("edited.txt");
+    auto client = startServer();
+    double first = openDocument(*client, uri, text), worst = 0, total = 0;
+    if (first < 0) return fail(state, "corvane-lsp published nothing");
+    int version = 1;
+    for (auto _ : state) {
+        ++version;
+        Clock start = now();
+        insertWord(*client, uri, version, version % 1000, version % 2 ? "Foo " : "Box ");
+        if (publishedVersion(*client, uri, version).is_null()) return fail(state, "an edit was not published");
+        double seconds = now().wall - start.wall;
+        state.SetIterationTime(seconds);
+        worst = std::max(worst, seconds);
+        total += seconds;
+    }
+    state.counters["first_ms"] = 1e3 * first;   // the first check, the GL made meanwhile
+    state.counters["mean_ms"] = 1e3 * total / double(state.iterations());
+    state.counters["worst_ms"] = 1e3 * worst;   // target: at most 1000
+}
+BENCHMARK(LanguageServerEdit)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The process's peak resident size, and its reset to the present size.
+long long peakKiBOf(pid_t pid) {
+    return procValue(("/proc/" + std::to_string(pid) + "/status").c_str(), "VmHWM:");
+}
+bool resetPeak(pid_t pid) {
+    std::ofstream reset("/proc/" + std::to_string(pid) + "/clear_refs");
+    reset << "5" << std::flush;
+    return bool(reset);
+}
+
+// The viewer's side: what two frames of a script add to this process's peak, over two frames of
+// a one-line script; and their time.
+double viewerGrowthMiB(const std::string& path, double& seconds) {
+    const std::string& oneLine = repeatedScript("box.txt", "", "Box\n", 4, "");
+    double peaks[2];
+    for (int i = 0; i < 2; ++i) {
+        std::string error;
+        if (!startHeadless(1000, 512, error)) return -1;   // the viewer's window, as the server's
+        chooseScriptFile(i == 0 ? oneLine : path);
+        allowTape(false);   // as the server's checks run
+        if (!resetPeak(getpid())) return -1;
+        Clock start = now();
+        if (frame()) frame();
+        seconds = now().wall - start.wall;
+        peaks[i] = double(peakKiBOf(getpid())) / 1024;
+    }
+    allowTape(true);
+    return peaks[1] - peaks[0];
+}
+
+void LanguageServerLargeDocument(benchmark::State& state) {
+    const std::string& path = script("large50.txt", "Begin Triangles\n", 1L << 30, 50 * MiB, vertexLine, "End\n");
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string uri = "file://" + path;
+    const double documentMiB = double(text.size()) / MiB;
+    for (auto _ : state) {
+        double framesSeconds = 0;
+        double viewerGrowth = viewerGrowthMiB(path, framesSeconds);
+        // The server: its peak while an edit of a one-line script is checked, its peak while
+        // the large one is opened, and its peak while an edit of that is checked.
+        auto client = startServer();
+        const std::string small = "file://" + scratchPath("box.txt");
+        pid_t server = client->process();
+        bool published = openDocument(*client, small, "Box\n") >= 0 && resetPeak(server);
+        insertWord(*client, small, 2, 0, "Box ");
+        published = published && !publishedVersion(*client, small, 2).is_null();
+        double baseMiB = double(peakKiBOf(server)) / 1024;
+        double opened = openDocument(*client, uri, text);
+        published = published && opened >= 0;
+        double openPeakMiB = double(peakKiBOf(server)) / 1024;
+        resetPeak(server);
+        Clock start = now();
+        insertWord(*client, uri, 2, 5, "Foo ");
+        published = published && !publishedVersion(*client, uri, 2).is_null();
+        double edited = now().wall - start.wall;
+        double editPeakMiB = double(peakKiBOf(server)) / 1024;
+        client->finish();
+        if (!published || viewerGrowth < 0) return fail(state, "the large document was not checked");
+        state.SetIterationTime(edited);
+        state.counters["open_s"] = opened;
+        state.counters["edit_s"] = edited;
+        state.counters["frames_s"] = framesSeconds;
+        state.counters["edit_vs_frames"] = edited / framesSeconds;   // target: at most 1.5
+        state.counters["viewer_growth_MiB"] = viewerGrowth;
+        // Beyond the text, which a server keeps as its editor does: what an edit costs it, and
+        // what opening costs, when the JSON decoder holds a second copy for a moment.
+        state.counters["edit_growth_MiB"] = editPeakMiB - baseMiB - documentMiB;
+        state.counters["open_growth_MiB"] = openPeakMiB - baseMiB - documentMiB;
+        state.counters["vs_viewer"] = (editPeakMiB - baseMiB - documentMiB) / viewerGrowth;   // target: at most 1.05
+    }
+}
+BENCHMARK(LanguageServerLargeDocument)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {

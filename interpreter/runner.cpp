@@ -8,7 +8,8 @@
 // of reading the file. Both go through one dispatch loop.
 // A version counts as new when the name or the modification time changes (to the nanosecond, so
 // two saves within one second are both noticed), or when the content changes while the file's
-// identity could hide that (see file_identity.h).
+// identity could hide that (see file_identity.h). Text given in place of the file (the language
+// server's unsaved buffers) is read through the same loop.
 #include "interpreter/runner.h"
 
 #include <sys/stat.h>
@@ -44,6 +45,9 @@ bool tapeRecorded = false;
 bool tapeAllowed = true;       // corvane-render --reread turns it off
 bool lastRunReplayed = false;
 
+std::shared_ptr<const std::string> givenText;   // run in place of the file's content when set
+bool textChanged = false;                       // given since the last run: a new version
+
 void forgetTape() {
     tape.clear();
     tapeRecorded = false;
@@ -78,7 +82,8 @@ bool changedUnseen(const FileIdentity& identity, bool sameIdentity) {
 // The end-of-script messages point at the end of the file.
 void pointAtEndOfFile() {
     struct stat status {};
-    setMessageOffset(::stat(scriptFileName().c_str(), &status) == 0 ? status.st_size : -1);
+    if (givenText) setMessageOffset(std::int64_t(givenText->size()));
+    else setMessageOffset(::stat(scriptFileName().c_str(), &status) == 0 ? status.st_size : -1);
 }
 
 // A primitive left open is closed before the stacks are popped: inside glBegin the pops, and
@@ -151,13 +156,14 @@ bool runCurrentVersion() {
         }
         return true;
     }
-    FileIdentity identity = identityOf(scriptFileName());
+    FileIdentity identity = givenText ? FileIdentity{} : identityOf(scriptFileName());
     const bool sameFile = scriptFileName() == lastFileName;
-    const bool unseen = changedUnseen(identity, sameFile && identity == lastIdentity);
-    if (!sameFile || identity.modified != lastIdentity.modified || unseen)
+    const bool unseen = !givenText && changedUnseen(identity, sameFile && identity == lastIdentity);
+    if (!sameFile || identity.modified != lastIdentity.modified || unseen || textChanged)
         forgetVersion();
     else if (!(identity == lastIdentity))
         forgetTape();
+    textChanged = false;
     lastFileName = scriptFileName();
     lastIdentity = identity;
     if (scriptFailed) return false;
@@ -169,7 +175,8 @@ bool runCurrentVersion() {
         validTokens = dispatch(player);
         lastRunReplayed = true;
     } else {
-        ScriptScanner scanner(scriptFileName());
+        ScriptScanner scanner = givenText ? ScriptScanner::fromText(givenText)
+                                          : ScriptScanner(scriptFileName());
         if (scanner.fail()) {
             setMessageOffset(-1);
             fail("Cannot open: " + scriptFileName());
@@ -198,6 +205,13 @@ void resetRunner() {
     scriptFailed = false;
     forgetTape();
     lastRunReplayed = false;
+    givenText = nullptr;
+    textChanged = false;
+}
+
+void runTextInPlaceOfFile(std::shared_ptr<const std::string> text) {
+    givenText = std::move(text);
+    textChanged = true;
 }
 
 void allowTape(bool allowed) { tapeAllowed = allowed; }

@@ -5,11 +5,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 
 // True when no file is named or this version of the file ran without a reported error.
 bool runScript();
 // Forgets the remembered file, time and latch (a fresh process, for tests and tools).
 void resetRunner();
+// Runs this text in place of the named file's content, as if it had been saved there (an
+// editor's unsaved buffer); null goes back to the file. Either way the next run begins a new
+// version.
+void runTextInPlaceOfFile(std::shared_ptr<const std::string> text);
 // Counts the versions the runs have begun: another script, or a new modification time, is a
 // new one, with a new log.
 std::uint64_t scriptVersion();

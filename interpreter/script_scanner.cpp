@@ -14,11 +14,11 @@
 #include "interpreter/number_syntax.h"
 
 namespace {
-// The white space of the "C" locale: what operator>> skips before a token and stops at after it.
+// isScriptSpace as a table, for the scanning loops.
 struct SpaceTable {
     bool space[256] = {};
     constexpr SpaceTable() {
-        for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) space[c] = true;
+        for (int c = 0; c < 256; ++c) space[c] = isScriptSpace(char(c));
     }
 };
 constexpr SpaceTable spaceTable;
@@ -56,10 +56,13 @@ ScriptScanner::ScriptScanner(const std::string& path, std::size_t bufferSize) : 
 }
 
 ScriptScanner ScriptScanner::fromText(std::string text, std::size_t bufferSize) {
+    return fromText(std::make_shared<const std::string>(std::move(text)), bufferSize);
+}
+
+ScriptScanner ScriptScanner::fromText(std::shared_ptr<const std::string> text, std::size_t bufferSize) {
     ScriptScanner scanner(bufferSize);
-    scanner.sizeAtOpen = std::int64_t(text.size());
-    scanner.source = std::move(text);
-    scanner.readsText = true;
+    scanner.sizeAtOpen = text ? std::int64_t(text->size()) : 0;
+    scanner.source = text ? std::move(text) : std::make_shared<const std::string>();
     scanner.opened = true;
     return scanner;
 }
@@ -71,11 +74,11 @@ bool ScriptScanner::refill() {
     const std::size_t wanted = nextReadSize;
     nextReadSize = std::min(nextReadSize * 2, storageSize);
     std::size_t got = 0;
-    if (readsText) {
-        const auto size = std::int64_t(source.size());
+    if (source) {
+        const auto size = std::int64_t(source->size());
         if (bufferOffset < size) {
             got = std::min<std::size_t>(wanted, std::size_t(size - bufferOffset));
-            std::memcpy(storage.get(), source.data() + bufferOffset, got);
+            std::memcpy(storage.get(), source->data() + bufferOffset, got);
         }
     } else {
         // Read at the logical offset rather than the descriptor's, so a file that shrank or was
@@ -230,7 +233,7 @@ ScriptScanner& ScriptScanner::seekg(std::int64_t target) {
     // Past the end is fine, as with a file, up to what the file system allows; only there is the
     // descriptor asked (its own offset is never used for reading).
     if (!opened || target < 0 ||
-        (!readsText && target > sizeAtOpen && ::lseek(file.get(), off_t(target), SEEK_SET) < 0)) {
+        (!source && target > sizeAtOpen && ::lseek(file.get(), off_t(target), SEEK_SET) < 0)) {
         flags |= failbit;
         return *this;
     }

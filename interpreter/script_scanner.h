@@ -17,6 +17,10 @@
 
 #include "interpreter/script_stream.h"
 
+// The white space of the "C" locale (blank, tab, line feed, vertical tab, form feed, carriage
+// return): what ends a word, and what is skipped before one.
+constexpr bool isScriptSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 // An open file's descriptor, closed with its owner; -1 when none is open.
 class FileDescriptor {
 public:
@@ -42,8 +46,11 @@ public:
     // Opens a regular file for reading. Anything else (missing, unreadable, a directory, a FIFO,
     // a device) leaves the scanner failed, like an ifstream whose open failed. Opening never blocks.
     explicit ScriptScanner(const std::string& path, std::size_t bufferSize = defaultBufferSize);
-    // Reads from text held in memory (tests, fuzzing), through the same buffer logic.
+    // Reads from text held in memory (tests, fuzzing, an editor's unsaved buffer), through the
+    // same buffer logic. A shared text is read where it lies, never copied.
     static ScriptScanner fromText(std::string text, std::size_t bufferSize = defaultBufferSize);
+    static ScriptScanner fromText(std::shared_ptr<const std::string> text,
+                                  std::size_t bufferSize = defaultBufferSize);
 
     // The formatted extractions, each after skipping white space. False when no token was found
     // and the variable was left alone; the flags say how the read went.
@@ -99,8 +106,7 @@ private:
     FileDescriptor file;
     bool opened = false;
     std::int64_t sizeAtOpen = 0;  // seeks beyond it ask the file system whether they are possible
-    std::string source;  // the source of a scanner made by fromText
-    bool readsText = false;
+    std::shared_ptr<const std::string> source;  // the text of a scanner made by fromText
 
     std::string numberScratch;  // reused for numbers that straddle a refill
 

@@ -2,17 +2,20 @@
 // docs/scripting.md runs cleanly from a fresh session, and between them the blocks use every
 // command word the table knows, so a command cannot be added, renamed or changed without the
 // reference following. Each row of its message table gives an example script, which must log
-// that very message.
+// that very message. Its command tables say, word for word, what the language's help table
+// says, which editors show on hover, and that table knows every command and keyword there is.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "commands/command_help.h"
 #include "interpreter/command_table.h"
 #include "interpreter/message_log.h"
 #include "tests/gl_test.h"
@@ -97,7 +100,54 @@ std::vector<MessageRow> messageRows() {
     return rows;
 }
 
+// The rows of the tables under "## Commands": | `word` | arguments | effect |
+std::vector<std::vector<std::string>> commandRows() {
+    std::ifstream in(CORVANE_SOURCE_DIR "/docs/scripting.md");
+    std::vector<std::vector<std::string>> rows;
+    bool inSection = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("## ", 0) == 0) inSection = line == "## Commands";
+        if (!inSection || line.rfind("| `", 0) != 0) continue;
+        std::vector<std::string> cells;
+        std::istringstream split(line.substr(1));
+        for (std::string cell; std::getline(split, cell, '|');) cells.push_back(trimmed(cell));
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
 class DocsExamplesTest : public GlTest {};
+
+TEST_F(DocsExamplesTest, TheCommandTablesSayWhatTheHelpTableSays) {
+    std::map<std::string, int> described;
+    for (const std::vector<std::string>& row : commandRows()) {
+        ASSERT_EQ(row.size(), 3u) << "a command row without its arguments and effect: " << row[0];
+        std::string word = codeIn(row[0]);
+        ++described[word];
+        const CommandHelp* help = findCommandHelp(word);
+        ASSERT_NE(help, nullptr) << word << " is in the reference but not in the help table";
+        EXPECT_EQ(row[1], help->arguments) << word;
+        EXPECT_EQ(row[2], help->effect) << word;
+    }
+    std::set<std::string> helped;
+    for (const CommandHelp& help : commandHelp()) {
+        helped.insert(std::string(help.word));
+        EXPECT_EQ(described[std::string(help.word)], 1) << help.word << " is not described once";
+    }
+    std::set<std::string> commands;
+    for (const auto& [word, handler] : commandTable()) commands.insert(word);
+    EXPECT_EQ(helped, commands);
+
+    // Every keyword the help offers is one its command takes.
+    for (const char* command : {"Begin", "Enable", "Disable", "TextureMode"}) {
+        ASSERT_FALSE(keywordsOf(command).empty()) << command;
+        for (const KeywordHelp& keyword : keywordsOf(command)) {
+            std::string script = std::string(command) + " " + std::string(keyword.word) + "\n";
+            if (std::string_view(command) == "Begin") script += "End\n";
+            EXPECT_TRUE(run(script)) << script << logOf();
+        }
+    }
+}
 
 TEST_F(DocsExamplesTest, EveryExampleRunsCleanlyAndTheyUseEveryCommand) {
     std::vector<Example> examples = referenceExamples();

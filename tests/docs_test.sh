@@ -28,6 +28,8 @@ cannot_run='
 ^sudo |changes the machine
 ^vim-addons |needs vim-addon-manager and the installed package
 /usr/share/corvane|needs the installed package; package_installs_and_runs checks what it installs
+^scripts/package-vscode|fetches packages from the npm registry
+^code |needs VS Code
 '
 
 # The pages' links, one "PAGE:LINE:TARGET" a line; code blocks and inline code are left out.

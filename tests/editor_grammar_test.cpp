@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/command_help.h"
 #include "commands/registry.h"
 #include "interpreter/command_table.h"
 #include "tests/scratch.h"
@@ -195,13 +196,15 @@ TEST_F(EditorGrammarTest, BothGrammarsColourExactlyTheScriptWords) {
     std::set<std::string> commands;
     for (const auto& row : commandTable()) commands.insert(row.first);
     ASSERT_FALSE(commands.empty());
-    const WordsByKind expected = {
-        {"command", commands},
-        {"state", {"Texture", "Lighting", "DepthTest", "VertexArray", "NormalArray", "ColorArray",
-                   "TexCoordArray"}},
-        {"primitive", {"Points", "Lines", "Triangles", "TriangleStrip", "Quads", "Polygon", "NURBS",
-                       "NURBSCurve"}},
-        {"mode", {"Modulate", "Replace"}}};
+    auto keywords = [](const char* command) {
+        std::set<std::string> words;
+        for (const KeywordHelp& keyword : keywordsOf(command)) words.insert(std::string(keyword.word));
+        return words;
+    };
+    const WordsByKind expected = {{"command", commands},
+                                  {"state", keywords("Enable")},
+                                  {"primitive", keywords("Begin")},
+                                  {"mode", keywords("TextureMode")}};
 
     for (const auto& [file, words] :
          {std::pair{"vim/syntax/corvane.vim", vimWords(editors + "/vim/syntax/corvane.vim")},
@@ -226,6 +229,7 @@ TEST_F(EditorGrammarTest, EditorsRecogniseScripts) {
     EXPECT_EQ(manifest["contributes.languages.0.id"], "corvane");
     EXPECT_EQ(manifest["contributes.languages.0.extensions.0"], ".corvane");
     EXPECT_EQ(manifest["contributes.grammars.0.language"], "corvane");
+    EXPECT_TRUE(std::filesystem::exists(editors + "/vscode/" + manifest["main"])) << "the client's code";
     FlatJson configuration(editors + "/vscode/" + manifest["contributes.languages.0.configuration"]);
     EXPECT_EQ(configuration["comments.lineComment"], "#");
     FlatJson grammar(editors + "/vscode/" + manifest["contributes.grammars.0.path"]);

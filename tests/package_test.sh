@@ -22,6 +22,11 @@ usr=$root/fs/usr
 "$usr/bin/corvane-render" --help | grep "usage: corvane-render" >/dev/null
 "$usr/bin/corvane" --help | grep "usage: corvane" >/dev/null
 "$usr/bin/corvane" --version | grep -x "corvane [0-9.]*" >/dev/null
+"$usr/bin/corvane-lsp" --version | grep -x "corvane-lsp [0-9.]*" >/dev/null
+# The language server answers an editor's first request and ends with its input.
+request='{"jsonrpc":"2.0","id":1,"method":"initialize","params":{"capabilities":{}}}'
+printf 'Content-Length: %d\r\n\r\n%s' ${#request} "$request" |
+    env -u DISPLAY -u WAYLAND_DISPLAY "$usr/bin/corvane-lsp" | grep '"hoverProvider":true' >/dev/null
 env -u DISPLAY -u WAYLAND_DISPLAY "$usr/bin/corvane-render" "$source/examples/default.txt" \
     --size 64x48 -o "$root/default.png"
 test -s "$root/default.png"
@@ -29,6 +34,7 @@ test -f "$usr/share/applications/corvane.desktop"
 test -f "$usr/share/doc/corvane/copyright"
 test -f "$usr/share/man/man1/corvane.1.gz"
 test -f "$usr/share/man/man1/corvane-render.1.gz"
+test -f "$usr/share/man/man1/corvane-lsp.1.gz"
 for installed in "$usr"/share/man/man*/*.gz; do
     warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$installed" 2>&1 >/dev/null)
     [[ -z $warnings ]] || { echo "$installed: $warnings"; exit 1; }
@@ -38,6 +44,10 @@ manual=$(MANWIDTH=200 man -l "$usr"/share/man/man1/corvane-render.1.gz 2>/dev/nu
 for option in $("$usr/bin/corvane-render" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
     grep -q -- "$option" <<<"$manual" || { echo "the manual page lacks $option"; exit 1; }
 done
+manual=$(MANWIDTH=200 man -l "$usr"/share/man/man1/corvane-lsp.1.gz 2>/dev/null)
+for option in $("$usr/bin/corvane-lsp" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
+    grep -q -- "$option" <<<"$manual" || { echo "corvane-lsp's manual page lacks $option"; exit 1; }
+done
 # Every example, and the picture the textured one loads from its own directory.
 for file in "$source"/examples/*; do
     test -f "$usr/share/corvane/examples/$(basename "$file")"
@@ -46,7 +56,7 @@ test -f "$usr/share/corvane/examples/checker.png"
 "$source/tests/docs_test.sh" links "$usr/share/doc/corvane/README.md" "$usr"/share/doc/corvane/docs/*.md
 # The editor support, where vim-addon-manager, VS Code users and bash-completion look for it.
 for file in vim/addons/{syntax,ftdetect,ftplugin,compiler}/corvane.vim vim/registry/corvane.yaml \
-            corvane/vscode/{package.json,language-configuration.json,syntaxes/corvane.tmLanguage.json} \
+            corvane/vscode/{package.json,extension.js,language-configuration.json,syntaxes/corvane.tmLanguage.json} \
             bash-completion/completions/{corvane,corvane-render}; do
     test -f "$usr/share/$file"
 done

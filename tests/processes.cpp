@@ -10,14 +10,10 @@
 
 extern char** environ;
 
-pid_t start(const std::vector<std::string>& command, const std::string& directory,
-            const std::string& output, const std::vector<std::string>& environment) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+namespace {
+// Spawns the program with the file actions given, in the environment start() describes.
+pid_t spawn(const std::vector<std::string>& command, posix_spawn_file_actions_t& actions,
+            const std::vector<std::string>& environment) {
     std::vector<char*> argv, envp;
     for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
@@ -46,6 +42,46 @@ pid_t start(const std::vector<std::string>& command, const std::string& director
         pid = -1;
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+}  // namespace
+
+pid_t start(const std::vector<std::string>& command, const std::string& directory,
+            const std::string& output, const std::vector<std::string>& environment) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    return spawn(command, actions, environment);
+}
+
+pid_t startPiped(const std::vector<std::string>& command, const std::string& directory,
+                 const std::string& errors, const std::vector<std::string>& environment,
+                 int& input, int& output) {
+    int in[2], out[2];
+    if (pipe2(in, O_CLOEXEC) != 0) return -1;
+    if (pipe2(out, O_CLOEXEC) != 0) {
+        close(in[0]);
+        close(in[1]);
+        return -1;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = spawn(command, actions, environment);
+    close(in[0]);
+    close(out[1]);
+    input = in[1];
+    output = out[0];
+    if (pid < 0) {
+        close(input);
+        close(output);
+    }
     return pid;
 }
 

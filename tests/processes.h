@@ -15,6 +15,11 @@
 // goes to the given file. -1 when it cannot be started.
 pid_t start(const std::vector<std::string>& command, const std::string& directory,
             const std::string& output, const std::vector<std::string>& environment);
+// The same with the program's standard input and output as pipes, whose other ends are returned
+// (closed on exec); its standard error goes to the given file.
+pid_t startPiped(const std::vector<std::string>& command, const std::string& directory,
+                 const std::string& errors, const std::vector<std::string>& environment,
+                 int& input, int& output);
 // SIGTERM, then SIGKILL if it has not ended within 5 s; waits for it either way.
 void stop(pid_t pid);
 // An X server of the test's own on a display number it picks itself; its output goes to the

@@ -67,8 +67,9 @@ bool makeFramebuffer(int w, int h, std::string& error) {
 void keepGlDriverLoaded() {
     dl_iterate_phdr(
         [](dl_phdr_info* info, size_t, void*) {
-            if (info->dlpi_name && *info->dlpi_name)
-                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            std::string name = info->dlpi_name ? info->dlpi_name : "";
+            if (name.find("_dri.so") != std::string::npos || name.find("gallium") != std::string::npos)
+                dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
             return 0;
         },
         nullptr);

@@ -11,10 +11,8 @@ bool displayAvailable();
 // Creates the context once per process and (re)sizes the framebuffer and the viewport to it.
 // False with a reason, one line, when there is nothing to draw with.
 bool openOffscreen(int width, int height, std::string& error);
-// The GL driver and the libraries it brings are loaded with the first context and unloaded when
-// the display closes. Keeping every loaded library lets leak reports at exit name the driver's
-// own allocations, so that they can be told from ours, and spares the leak checker the thread
-// storage of unloaded libraries, which it would read after they are gone.
+// The GL driver is loaded with the first context and unloaded at exit; keeping it loaded lets
+// leak reports at exit name the driver's own allocations, so that they can be told from ours.
 void keepGlDriverLoaded();
 // The largest drawing area the GL accepts in either direction.
 int largestOffscreenSize();

@@ -17,6 +17,14 @@
 #include "scene/view_settings.h"
 
 #if defined(__SANITIZE_ADDRESS__)
+#define CORVANE_ADDRESS_SANITIZER
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)   // clang's way of saying it, for the fuzzers
+#define CORVANE_ADDRESS_SANITIZER
+#endif
+#endif
+
+#ifdef CORVANE_ADDRESS_SANITIZER
 // Every sanitized program starts here, so its sanitizer's defaults sit here too. The runtime
 // takes a dynamic TLS block (the GL driver's threads make many) that happens to start 16 bytes
 // into a page for an old C library's block with a header, and reads the words before it as the

@@ -12,6 +12,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <thread>
 
@@ -47,8 +48,8 @@ int takeStandardOutput() {
     return protocol;
 }
 
-void readMessages(LanguageServer& server, CheckQueue& checks) {
-    MessageReader reader(STDIN_FILENO);
+void readMessages(int input, LanguageServer& server, CheckQueue& checks) {
+    MessageReader reader(input);
     std::string problem;
     while (!server.exited()) {
         MessageReader::Next next = reader.next(problem);
@@ -82,19 +83,17 @@ int parseOptions(int argc, char** argv) {
 }
 }  // namespace
 
-int lspMain(int argc, char** argv) {
-    if (int status = parseOptions(argc, argv)) return status < 0 ? 0 : status;
-    ::signal(SIGPIPE, SIG_IGN);   // an editor gone away ends the writes, not the process
-    MessageWriter out(takeStandardOutput());
+int serveEditor(int input, int output, const std::function<bool(std::string&)>& startChecks) {
+    MessageWriter out(output);
     CheckQueue checks;
     std::error_code ignored;
     LanguageServer server(out, checks, std::filesystem::current_path(ignored).string());
 
     // The command words first, so the reading thread knows them while the session is made.
     registerCommands();
-    std::thread reading(readMessages, std::ref(server), std::ref(checks));
+    std::thread reading(readMessages, input, std::ref(server), std::ref(checks));
     std::string why;
-    bool canCheck = startHeadless(checkWidth, checkHeight, why);
+    bool canCheck = startChecks(why);
     if (!canCheck) server.checksUnavailable(why);
 
     CheckJob job;
@@ -106,4 +105,11 @@ int lspMain(int argc, char** argv) {
     }
     reading.join();
     return server.exitStatus();
+}
+
+int lspMain(int argc, char** argv) {
+    if (int status = parseOptions(argc, argv)) return status < 0 ? 0 : status;
+    ::signal(SIGPIPE, SIG_IGN);   // an editor gone away ends the writes, not the process
+    return serveEditor(STDIN_FILENO, takeStandardOutput(),
+                       [](std::string& why) { return startHeadless(checkWidth, checkHeight, why); });
 }

@@ -715,6 +715,16 @@ TEST_F(ViewerEndToEnd, VersionAndHelpOnTheTerminalAndEveryOtherArgumentAScript) 
         EXPECT_EQ(out.rfind(std::string(option) == "--help" ? "usage: corvane" : "corvane 0.", 0), 0u)
             << option << ": " << out;
     }
+    // Without a display the viewer says which one it lacks and what draws without one.
+    for (auto [environment, said] : {std::pair{"env -u DISPLAY ", "corvane: the viewer needs a display, and DISPLAY is "
+                                                                 "not set; corvane-render draws scripts without one\n"},
+                                     std::pair{"env DISPLAY=:987 ", "corvane: cannot open the display :987; "
+                                                                    "corvane-render draws scripts without one\n"}}) {
+        std::string command = environment + std::string(CORVANE_VIEWER) + " box.txt > " + directory + "/out.txt 2>&1";
+        int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << environment;
+        EXPECT_EQ(slurp(directory + "/out.txt"), said);
+    }
     scriptName = "--box.txt";
     startViewer(boxScene);
     EXPECT_TRUE(waitFor([&] { return at(470, 256) != background; }, 5)) << "--box.txt not drawn";

@@ -22,6 +22,7 @@
 #include "frame/frame.h"
 #include "frame/offscreen.h"
 #include "frame/session.h"
+#include "frame/visible_text.h"
 #include "interpreter/command_table.h"
 #include "interpreter/message_log.h"
 #include "scene/clock.h"
@@ -100,7 +101,14 @@ int runViewer(int argc, char** argv) {
         return 0;
     }
     if (!displayAvailable()) {
-        std::cerr << "corvane: cannot open a display\n";
+        // The viewer is a window; what draws without one is corvane-render.
+        const char* display = std::getenv("DISPLAY");
+        if (display && *display)
+            std::cerr << "corvane: cannot open the display " << visibleText(display)
+                      << "; corvane-render draws scripts without one\n";
+        else
+            std::cerr << "corvane: the viewer needs a display, and DISPLAY is not set; corvane-render "
+                         "draws scripts without one\n";
         return 1;
     }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -145,9 +146,23 @@ struct BadParams {
 
 // --- Places: the protocol's positions and ranges, the analysis's offsets.
 
-TextPosition positionIn(const json& position) {
-    return {position.at("line").get<std::int64_t>(), position.at("character").get<std::int64_t>()};
+// One of the protocol's integers: a number without a fraction, kept within the range of an
+// int64 (the largest unsigned ones clamped). A number with a fraction is refused, not converted:
+// converting one beyond that range is undefined.
+std::int64_t integerIn(const json& object, const char* key) {
+    const json& value = object.at(key);
+    if (value.is_number_unsigned())
+        return std::int64_t(std::min<std::uint64_t>(value.get<std::uint64_t>(), INT64_MAX));
+    if (!value.is_number_integer()) throw BadParams{std::string(key) + " is not an integer"};
+    return value.get<std::int64_t>();
 }
+
+// A document's version, when the message gives one.
+std::int64_t versionIn(const json& document, std::int64_t otherwise) {
+    return document.contains("version") && !document["version"].is_null() ? integerIn(document, "version") : otherwise;
+}
+
+TextPosition positionIn(const json& position) { return {integerIn(position, "line"), integerIn(position, "character")}; }
 
 json positionJson(TextPosition position) { return {{"line", position.line}, {"character", position.character}}; }
 
@@ -269,7 +284,7 @@ void didOpen(ServerState& s, json& params) {
     json& item = params.at("textDocument");
     std::string uri = item.at("uri").get<std::string>();
     std::string& text = item.at("text").get_ref<std::string&>();
-    std::int64_t version = item.value("version", std::int64_t(0));
+    std::int64_t version = versionIn(item, 0);
     Document& document = s.documents[uri];
     document = {std::make_shared<std::string>(std::move(text)), version, placeOf(uri, s.startDirectory), nullptr};
     scheduleCheck(s, uri, document);
@@ -288,7 +303,7 @@ void didChange(ServerState& s, json& params) {
             edits.push_back({false, positionIn(range.at("start")), positionIn(range.at("end")), text});
         }
     }
-    std::int64_t version = params.at("textDocument").value("version", document->version + 1);
+    std::int64_t version = versionIn(params.at("textDocument"), document->version + (document->version < INT64_MAX));
     for (const Edit& edit : edits) applyEdit(s, *document, edit);
     document->version = version;
     document->outline.reset();

@@ -63,11 +63,12 @@ TEST_F(LspProtocolTest, MalformedMessagesGetErrorsAndTheServerGoesOn) {
     EXPECT_EQ(client->initialize()["result"]["capabilities"]["hoverProvider"], true);
     open(*client, "a.txt", "Box\n");
 
-    const struct {
+    struct Case {
         std::string bytes;
         int code;
         json id;
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {framed("hello"), -32700, nullptr},
         {framed("{\"jsonrpc\":\"2.0\",\"id\":1,"), -32700, nullptr},
         {"Content-Type: text\r\n\r\n", -32700, nullptr},
@@ -81,6 +82,15 @@ TEST_F(LspProtocolTest, MalformedMessagesGetErrorsAndTheServerGoesOn) {
         {framed(R"({"jsonrpc":"2.0","id":11,"method":"textDocument/rename","params":{}})"), -32601, 11},
         {framed(R"({"jsonrpc":"2.0","id":12,"method":"initialize","params":{}})"), -32600, 12},
     };
+    // Numbers that are not integers, or beyond any line, where the protocol has integers.
+    auto hoverAt = [&](int id, const std::string& position) {
+        return framed(R"({"jsonrpc":"2.0","id":)" + std::to_string(id) +
+                      R"(,"method":"textDocument/hover","params":{"textDocument":{"uri":")" + uri("a.txt") +
+                      R"("},"position":)" + position + "}}");
+    };
+    cases.push_back({hoverAt(13, R"({"line":7.7e55,"character":0})"), -32602, 13});
+    cases.push_back({hoverAt(14, R"({"line":0,"character":-1e300})"), -32602, 14});
+    cases.push_back({hoverAt(15, R"({"line":0.5,"character":1})"), -32602, 15});
     for (const auto& c : cases) {
         client->sendBytes(c.bytes);
         json answer = client->waitFor([](const json& m) { return m.contains("error"); });
@@ -93,6 +103,13 @@ TEST_F(LspProtocolTest, MalformedMessagesGetErrorsAndTheServerGoesOn) {
     // A notification nobody knows, or a malformed one, is not answered.
     client->notify("no/such", json::object());
     client->notify("textDocument/didChange", {{"textDocument", 5}});
+    client->notify("textDocument/didChange", {{"textDocument", {{"uri", uri("a.txt")}, {"version", 1e300}}},
+                                              {"contentChanges", {{{"text", "Sphere\n"}}}}});
+    client->notify("textDocument/didChange",
+                   {{"textDocument", {{"uri", uri("a.txt")}, {"version", 18446744073709551615u}}},
+                    {"contentChanges", {{{"range", {{"start", {{"line", 0}, {"character", 9e99}}},
+                                                    {"end", {{"line", 0}, {"character", 0}}}}},
+                                         {"text", "Sphere\n"}}}}});
     EXPECT_TRUE(client->request("shutdown", nullptr)["result"].is_null());
     EXPECT_EQ(client->request("textDocument/hover", at("a.txt", 0, 1))["error"]["code"], -32600) << "after shutdown";
     for (const json& message : client->kept) EXPECT_FALSE(message.contains("error")) << message;
